@@ -1,0 +1,24 @@
+// The program's entry: hands over to the one application object.
+#include "fw/App.h"
+#include "fw/Exception.h"
+#include "fw/Wnd.h"
+
+#include <new>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    CWinApp* app = AfxGetApp();
+    if (!app)
+        return 1;
+    app->m_hInstance = instance;
+    try {
+        app->InitInstance();
+    } catch (const CException& e) {
+        ShowErrorBox(nullptr, e.GetDescription());
+        return 1;
+    } catch (const std::bad_alloc&) {
+        ShowErrorBox(nullptr, "Nicht genug Arbeitsspeicher.\nOut of memory.");
+        return 1;
+    }
+    return 0;
+}

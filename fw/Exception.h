@@ -1,0 +1,28 @@
+// Errors raised by the framework and the serial control. Each carries the text
+// the user sees: German first, English second.
+#pragma once
+
+#include "fw/String.h"
+
+#include <windows.h>
+
+class CException {
+public:
+    explicit CException(CString description) : m_strDescription(std::move(description)) {}
+    virtual ~CException() = default;
+    const CString& GetDescription() const { return m_strDescription; }
+
+private:
+    CString m_strDescription;
+};
+
+// A failed file operation; keeps the system's error code for callers that care.
+class CFileException : public CException {
+public:
+    CFileException(CString description, DWORD osError)
+        : CException(std::move(description)), m_lOsError(osError) {}
+    DWORD m_lOsError;
+};
+
+// The system's own wording for an error code, as one line of 8-bit text.
+CString SystemErrorText(DWORD error);

@@ -1,0 +1,159 @@
+#include "fw/File.h"
+
+#include <algorithm>
+
+CFile::~CFile()
+{
+    if (IsOpen())
+        CloseHandle(m_hFile);
+}
+
+bool CFile::Open(const char* fileName, unsigned flags, CFileException* error)
+{
+    Close();
+    const unsigned access = flags & 0x3;
+    DWORD desired = GENERIC_READ;
+    if (access == modeWrite)
+        desired = GENERIC_WRITE;
+    else if (access == modeReadWrite)
+        desired = GENERIC_READ | GENERIC_WRITE;
+    const DWORD share = (flags & shareExclusive) ? 0 : (FILE_SHARE_READ | FILE_SHARE_WRITE);
+    const DWORD disposition = (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
+
+    const std::wstring wideName = Widen(fileName);
+    HANDLE file = CreateFileW(wideName.c_str(), desired, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD osError = GetLastError();
+        if (error) {
+            *error = CFileException(
+                FormatString("Die Datei \"%s\" kann nicht %s werden.\nThe file \"%s\" cannot be %s.\n\n%s",
+                             fileName, (flags & modeCreate) ? "angelegt" : "ge\xF6" "ffnet",
+                             fileName, (flags & modeCreate) ? "created" : "opened",
+                             SystemErrorText(osError).GetString()),
+                osError);
+        }
+        return false;
+    }
+    m_hFile = file;
+    m_strFileName = fileName;
+    return true;
+}
+
+void CFile::ThrowError(const char* whatDe, const char* whatEn, DWORD error) const
+{
+    throw CFileException(
+        FormatString("Die Datei \"%s\" kann nicht %s werden.\nThe file \"%s\" cannot be %s.\n\n%s",
+                     m_strFileName.GetString(), whatDe, m_strFileName.GetString(), whatEn,
+                     SystemErrorText(error).GetString()),
+        error);
+}
+
+void CFile::Write(const void* data, unsigned count)
+{
+    if (!IsOpen())
+        throw CFileException("Es ist keine Datei ge\xF6" "ffnet.\nNo file is open.", ERROR_INVALID_HANDLE);
+    DWORD written = 0;
+    if (!WriteFile(m_hFile, data, count, &written, nullptr))
+        ThrowError("geschrieben", "written", GetLastError());
+    if (written != count)
+        ThrowError("geschrieben", "written", ERROR_DISK_FULL);
+}
+
+unsigned CFile::Read(void* buffer, unsigned count)
+{
+    if (!IsOpen())
+        throw CFileException("Es ist keine Datei ge\xF6" "ffnet.\nNo file is open.", ERROR_INVALID_HANDLE);
+    DWORD got = 0;
+    if (!ReadFile(m_hFile, buffer, count, &got, nullptr))
+        ThrowError("gelesen", "read", GetLastError());
+    return got;
+}
+
+void CFile::Close()
+{
+    if (!IsOpen())
+        return;
+    HANDLE file = m_hFile;
+    m_hFile = INVALID_HANDLE_VALUE;
+    if (!CloseHandle(file))
+        ThrowError("geschlossen", "closed", GetLastError());
+}
+
+CArchive::CArchive(CFile* file, Mode mode, unsigned bufferSize)
+    : m_pFile(file), m_mode(mode), m_buffer(bufferSize)
+{
+}
+
+CArchive::~CArchive()
+{
+    // An archive left without Close() drops what it buffered: errors cannot
+    // be reported from a destructor, so callers close it themselves.
+}
+
+bool CArchive::FillBuffer()
+{
+    m_nUsed = m_pFile->Read(m_buffer.data(), static_cast<unsigned>(m_buffer.size()));
+    m_nNext = 0;
+    return m_nUsed != 0;
+}
+
+bool CArchive::ReadString(CString& line)
+{
+    std::string text;
+    bool any = false;
+    for (;;) {
+        if (m_nNext == m_nUsed && !FillBuffer())
+            break;
+        any = true;
+        const char* begin = m_buffer.data() + m_nNext;
+        const char* end = m_buffer.data() + m_nUsed;
+        const char* lf = std::find(begin, end, '\n');
+        text.append(begin, lf);
+        m_nNext = static_cast<size_t>(lf - m_buffer.data());
+        if (lf != end) {
+            ++m_nNext;
+            break;
+        }
+    }
+    if (!text.empty() && text.back() == '\r')
+        text.pop_back();
+    line = CString(std::move(text));
+    return any;
+}
+
+void CArchive::Write(const void* data, unsigned count)
+{
+    const char* bytes = static_cast<const char*>(data);
+    while (count > 0) {
+        if (m_nUsed == m_buffer.size())
+            Flush();
+        const size_t chunk = std::min<size_t>(count, m_buffer.size() - m_nUsed);
+        std::copy(bytes, bytes + chunk, m_buffer.data() + m_nUsed);
+        m_nUsed += chunk;
+        bytes += chunk;
+        count -= static_cast<unsigned>(chunk);
+    }
+}
+
+void CArchive::WriteString(const CString& text)
+{
+    Write(text.GetString(), static_cast<unsigned>(text.GetLength()));
+}
+
+void CArchive::Flush()
+{
+    if (m_nUsed != 0) {
+        const size_t used = m_nUsed;
+        m_nUsed = 0;
+        m_pFile->Write(m_buffer.data(), static_cast<unsigned>(used));
+    }
+}
+
+void CArchive::Close()
+{
+    if (m_bClosed)
+        return;
+    m_bClosed = true;
+    if (IsStoring())
+        Flush();
+}

@@ -1,0 +1,77 @@
+// CFile: a file on the Win32 file API, unbuffered. CArchive: buffered text
+// reading and writing on a CFile.
+#pragma once
+
+#include "fw/Exception.h"
+#include "fw/String.h"
+
+#include <vector>
+#include <windows.h>
+
+class CFile {
+public:
+    enum OpenFlags : unsigned {
+        modeRead = 0x0000,
+        modeWrite = 0x0001,
+        modeReadWrite = 0x0002,
+        shareExclusive = 0x0010,
+        modeCreate = 0x1000,
+    };
+
+    CFile() = default;
+    ~CFile();
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    // Opens the named file; on failure returns false and, when asked, fills
+    // *error with a description that names the file and the system's reason.
+    bool Open(const char* fileName, unsigned flags, CFileException* error = nullptr);
+    bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
+    const CString& GetFilePath() const { return m_strFileName; }
+
+    // Both throw CFileException when no file is open or the system fails.
+    void Write(const void* data, unsigned count);
+    unsigned Read(void* buffer, unsigned count);
+
+    // Closes the file. Closing a file that is not open does nothing.
+    void Close();
+
+private:
+    [[noreturn]] void ThrowError(const char* whatDe, const char* whatEn, DWORD error) const;
+
+    HANDLE m_hFile = INVALID_HANDLE_VALUE;
+    CString m_strFileName;
+};
+
+class CArchive {
+public:
+    enum Mode { load, store };
+
+    CArchive(CFile* file, Mode mode, unsigned bufferSize = 4096);
+    ~CArchive();
+    CArchive(const CArchive&) = delete;
+    CArchive& operator=(const CArchive&) = delete;
+
+    bool IsLoading() const { return m_mode == load; }
+    bool IsStoring() const { return m_mode == store; }
+
+    // Reads one line up to a line feed, which is not kept, nor a carriage
+    // return before it. Returns false when the file holds nothing more.
+    bool ReadString(CString& line);
+    void WriteString(const CString& text);
+    void Write(const void* data, unsigned count);
+
+    // Writes what is still buffered (storing); any write error surfaces here.
+    void Close();
+
+private:
+    bool FillBuffer();
+    void Flush();
+
+    CFile* m_pFile;
+    Mode m_mode;
+    std::vector<char> m_buffer;
+    size_t m_nUsed = 0;   // storing: bytes waiting; loading: bytes in the buffer
+    size_t m_nNext = 0;   // loading: next byte to hand out
+    bool m_bClosed = false;
+};

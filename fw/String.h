@@ -1,0 +1,43 @@
+// CString: the program's 8-bit text (Windows code page 1252).
+// The bytes are kept exactly as given, zero bytes included; only the screen
+// sees them converted, through Widen() and Narrow().
+#pragma once
+
+#include <cstdarg>
+#include <string>
+
+class CString {
+public:
+    CString() = default;
+    CString(const char* text) : m_str(text ? text : "") {}
+    CString(const char* data, int length) : m_str(data, static_cast<size_t>(length)) {}
+    explicit CString(std::string text) : m_str(std::move(text)) {}
+
+    int GetLength() const { return static_cast<int>(m_str.size()); }
+    bool IsEmpty() const { return m_str.empty(); }
+    void Empty() { m_str.clear(); }
+    const char* GetString() const { return m_str.c_str(); }
+    operator const char*() const { return m_str.c_str(); }
+    char operator[](int index) const { return m_str[static_cast<size_t>(index)]; }
+    const std::string& Str() const { return m_str; }
+
+    CString& operator+=(const CString& other) { m_str += other.m_str; return *this; }
+    CString& operator+=(char ch) { m_str += ch; return *this; }
+    friend CString operator+(CString left, const CString& right) { return left += right; }
+    friend bool operator==(const CString& a, const CString& b) { return a.m_str == b.m_str; }
+    friend bool operator!=(const CString& a, const CString& b) { return a.m_str != b.m_str; }
+
+    // printf-style formatting, never past the text's own buffer.
+    void Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void FormatV(const char* format, va_list args);
+
+private:
+    std::string m_str;
+};
+
+CString FormatString(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Conversions between the program's code page 1252 text and the wide-character
+// API, so that umlauts show right whatever the system's own code page is.
+std::wstring Widen(const CString& text);
+CString Narrow(const wchar_t* text, int length = -1);

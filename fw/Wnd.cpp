@@ -1,0 +1,301 @@
+#include "fw/Wnd.h"
+
+#include "fw/App.h"
+#include "fw/Exception.h"
+
+#include <new>
+
+namespace {
+const wchar_t kWndProperty[] = L"fw.CWnd";
+
+// The dialog being created by DoModal, and the hook that attaches it to its
+// window before the window's first message.
+CDialog* t_pDialogInit = nullptr;
+HHOOK t_hCreationHook = nullptr;
+}  // namespace
+
+// ---- CWnd --------------------------------------------------------------------
+
+CWnd::~CWnd()
+{
+    if (m_hWnd && ::IsWindow(m_hWnd))
+        ::DestroyWindow(m_hWnd);
+    if (m_hWnd)
+        Detach();
+}
+
+CWnd* CWnd::FromHandle(HWND hWnd)
+{
+    return hWnd ? static_cast<CWnd*>(::GetPropW(hWnd, kWndProperty)) : nullptr;
+}
+
+void CWnd::Attach(HWND hWnd)
+{
+    m_hWnd = hWnd;
+    ::SetPropW(hWnd, kWndProperty, this);
+}
+
+void CWnd::Detach()
+{
+    if (m_hWnd && ::IsWindow(m_hWnd))
+        ::RemovePropW(m_hWnd, kWndProperty);
+    m_hWnd = nullptr;
+    m_pfnSuper = nullptr;
+}
+
+const MessageMap* CWnd::GetThisMessageMap()
+{
+    static const MessageEntry entries[] = { { 0, 0, nullptr } };
+    static const MessageMap map = { nullptr, entries };
+    return &map;
+}
+
+LRESULT CWnd::Default()
+{
+    if (m_pfnSuper)
+        return ::CallWindowProcW(m_pfnSuper, m_hWnd, m_current.message, m_current.wParam, m_current.lParam);
+    return ::DefWindowProcW(m_hWnd, m_current.message, m_current.wParam, m_current.lParam);
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == kEventMessage) {
+        for (const EventEntry* e = GetEventSinkMap(); e && e->handler; ++e) {
+            if (e->id == LOWORD(wParam) && e->dispid == HIWORD(wParam)) {
+                e->handler(*this);
+                break;
+            }
+        }
+        return 0;
+    }
+    for (const MessageMap* map = GetMessageMap(); map; map = map->base ? map->base() : nullptr) {
+        for (const MessageEntry* e = map->entries; e->handler; ++e) {
+            if (e->message != message)
+                continue;
+            if (message == WM_COMMAND && (e->id != LOWORD(wParam) || HIWORD(wParam) != BN_CLICKED))
+                continue;
+            return e->handler(*this, wParam, lParam);
+        }
+    }
+    return Default();
+}
+
+LRESULT CALLBACK CWnd::StandardWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CWnd* wnd = FromHandle(hWnd);
+    if (!wnd && message == WM_NCCREATE) {
+        wnd = static_cast<CWnd*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        if (wnd)
+            wnd->Attach(hWnd);
+    }
+    if (!wnd)
+        return ::DefWindowProcW(hWnd, message, wParam, lParam);
+
+    const CurrentMessage saved = wnd->m_current;
+    wnd->m_current = { message, wParam, lParam };
+    LRESULT result = 0;
+    // The boundary of every handler: nothing it throws goes past this frame.
+    try {
+        result = wnd->WindowProc(message, wParam, lParam);
+    } catch (const CException& e) {
+        if (message != kEventMessage)
+            ShowErrorBox(hWnd, e.GetDescription());
+        result = (message == WM_INITDIALOG) ? TRUE : 0;
+    } catch (const std::bad_alloc&) {
+        if (message != kEventMessage)
+            ShowErrorBox(hWnd, "Nicht genug Arbeitsspeicher.\nOut of memory.");
+        result = (message == WM_INITDIALOG) ? TRUE : 0;
+    }
+    wnd->m_current = saved;
+    if (message == WM_NCDESTROY)
+        wnd->Detach();
+    return result;
+}
+
+void CWnd::RegisterClassOnce(const wchar_t* className)
+{
+    WNDCLASSW existing;
+    if (::GetClassInfoW(AfxGetInstanceHandle(), className, &existing))
+        return;
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = StandardWndProc;
+    wc.hInstance = AfxGetInstanceHandle();
+    wc.lpszClassName = className;
+    ::RegisterClassW(&wc);
+}
+
+BOOL CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const CString& windowName, DWORD style,
+                    const RECT& rect, HWND parent, UINT id)
+{
+    RegisterClassOnce(className);
+    HWND hWnd = ::CreateWindowExW(exStyle, className, Widen(windowName).c_str(), style, rect.left, rect.top,
+                                  rect.right - rect.left, rect.bottom - rect.top, parent,
+                                  reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), AfxGetInstanceHandle(), this);
+    return hWnd != nullptr;
+}
+
+void CWnd::FireEvent(UINT dispid)
+{
+    HWND parent = ::GetParent(m_hWnd);
+    if (parent)
+        ::SendMessageW(parent, kEventMessage, MAKEWPARAM(::GetDlgCtrlID(m_hWnd), dispid),
+                       reinterpret_cast<LPARAM>(m_hWnd));
+}
+
+void CWnd::CenterWindow(HWND alternateOwner)
+{
+    HWND owner = alternateOwner ? alternateOwner : ::GetWindow(m_hWnd, GW_OWNER);
+    if (owner && (!::IsWindowVisible(owner) || ::IsIconic(owner)))
+        owner = nullptr;
+
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    ::GetMonitorInfoW(::MonitorFromWindow(owner ? owner : m_hWnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT area = monitor.rcWork;
+    RECT center = area;
+    if (owner)
+        ::GetWindowRect(owner, &center);
+
+    RECT rc;
+    ::GetWindowRect(m_hWnd, &rc);
+    const int width = rc.right - rc.left;
+    const int height = rc.bottom - rc.top;
+    int x = (center.left + center.right) / 2 - width / 2;
+    int y = (center.top + center.bottom) / 2 - height / 2;
+    // Keep the whole window on the work area.
+    if (x + width > area.right) x = area.right - width;
+    if (x < area.left) x = area.left;
+    if (y + height > area.bottom) y = area.bottom - height;
+    if (y < area.top) y = area.top;
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ShowErrorBox(HWND owner, const CString& description)
+{
+    // The box bears the caption of the program's main window.
+    wchar_t caption[128] = L"";
+    HWND root = owner ? ::GetAncestor(owner, GA_ROOTOWNER) : nullptr;
+    if (!root || ::GetWindowTextW(root, caption, 128) == 0)
+        lstrcpynW(caption, L"Fehler / Error", 128);
+    ::MessageBoxW(owner, Widen(description).c_str(), caption, MB_OK | MB_ICONEXCLAMATION);
+}
+
+// ---- Data exchange -----------------------------------------------------------
+
+HWND CDataExchange::PrepareCtrl(int id) const
+{
+    return m_pDlgWnd->GetDlgItem(id);
+}
+
+void DDX_Text(CDataExchange* pDX, int id, CString& value)
+{
+    HWND control = pDX->PrepareCtrl(id);
+    if (pDX->m_bSaveAndValidate) {
+        const int length = ::GetWindowTextLengthW(control);
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        const int got = ::GetWindowTextW(control, &text[0], length + 1);
+        value = Narrow(text.c_str(), got);
+    } else {
+        ::SetWindowTextW(control, Widen(value).c_str());
+    }
+}
+
+void DDX_Radio(CDataExchange* pDX, int id, int& value)
+{
+    HWND control = pDX->PrepareCtrl(id);
+    if (pDX->m_bSaveAndValidate)
+        value = -1;
+    int index = 0;
+    // The group runs from this control up to the next control that starts a group.
+    while (control) {
+        if (::SendMessageW(control, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON) {
+            if (pDX->m_bSaveAndValidate) {
+                if (::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED)
+                    value = index;
+            } else {
+                ::SendMessageW(control, BM_SETCHECK, index == value ? BST_CHECKED : BST_UNCHECKED, 0);
+            }
+            ++index;
+        }
+        control = ::GetWindow(control, GW_HWNDNEXT);
+        if (control && (::GetWindowLongW(control, GWL_STYLE) & WS_GROUP))
+            break;
+    }
+}
+
+// ---- CDialog -----------------------------------------------------------------
+
+BEGIN_MESSAGE_MAP(CDialog, CWnd)
+    ON_COMMAND(IDOK, OnOK)
+    ON_COMMAND(IDCANCEL, OnCancel)
+END_MESSAGE_MAP()
+
+LRESULT CALLBACK CDialog::CreationHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND && t_pDialogInit) {
+        CDialog* dialog = t_pDialogInit;
+        t_pDialogInit = nullptr;
+        ::UnhookWindowsHookEx(t_hCreationHook);
+        t_hCreationHook = nullptr;
+        HWND hWnd = reinterpret_cast<HWND>(wParam);
+        dialog->Attach(hWnd);
+        dialog->m_pfnSuper = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StandardWndProc)));
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+INT_PTR CDialog::DoModal()
+{
+    // Without a parent, the main window owns the dialog, so it is modal to it.
+    HWND owner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
+    CWnd* main = AfxGetMainWnd();
+    if (!owner && main && main != this && main->m_hWnd && ::IsWindow(main->m_hWnd))
+        owner = main->m_hWnd;
+
+    t_pDialogInit = this;
+    t_hCreationHook = ::SetWindowsHookExW(WH_CBT, CreationHook, nullptr, ::GetCurrentThreadId());
+    const INT_PTR result = ::DialogBoxParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(m_nIDTemplate), owner,
+                                             DialogProc, 0);
+    if (t_hCreationHook) {
+        ::UnhookWindowsHookEx(t_hCreationHook);
+        t_hCreationHook = nullptr;
+    }
+    t_pDialogInit = nullptr;
+    if (m_hWnd)
+        Detach();
+    return result;
+}
+
+LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        CenterWindow();
+        return OnInitDialog();
+    }
+    return CWnd::WindowProc(message, wParam, lParam);
+}
+
+BOOL CDialog::UpdateData(BOOL saveAndValidate)
+{
+    CDataExchange dx(this, saveAndValidate);
+    DoDataExchange(&dx);
+    return TRUE;
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK()
+{
+    if (UpdateData(TRUE))
+        EndDialog(IDOK);
+}
+
+void CDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}

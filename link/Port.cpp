@@ -1,0 +1,4 @@
+#include "ui/MainDialog.h"
+
+void CMainDialog::ConfigurePort() {}
+void CMainDialog::SendCommand(CString) {}

@@ -1,0 +1,5 @@
+#include "ui/MainDialog.h"
+
+void CMainDialog::LoadPortSetting() {}
+void CMainDialog::SerializePort(CArchive&) {}
+void CMainDialog::OnSetup() {}

@@ -1,0 +1,91 @@
+#include "ui/MainDialog.h"
+
+#include "fw/App.h"
+
+BEGIN_MESSAGE_MAP(CMainDialog, CDialog)
+    ON_WM_CREATE()
+    ON_WM_SYSCOMMAND()
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_BN_CLICKED(IDC_SETUP, OnSetup)
+    ON_BN_CLICKED(IDC_READ, OnRead)
+    ON_BN_CLICKED(IDC_ERASE, OnErase)
+    ON_WM_CLOSE()
+    ON_WM_TIMER()
+END_MESSAGE_MAP()
+
+BEGIN_EVENTSINK_MAP(CMainDialog)
+    ON_EVENT(IDC_COMM, CMSComm::dispidOnComm, OnComm)
+END_EVENTSINK_MAP()
+
+CMainDialog::CMainDialog(CWnd* parent)
+    : CDialog(IDD_MAIN, parent), m_strBytes(""), m_hIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME))
+{
+}
+
+void CMainDialog::DoDataExchange(CDataExchange* pDX)
+{
+    DDX_Text(pDX, IDC_BYTES, m_strBytes);
+}
+
+int CMainDialog::OnCreate(LPCREATESTRUCTW)
+{
+    if (Default() == -1)
+        return -1;
+    LoadPortSetting();
+    m_bFileOpen = 0;
+    m_nCount = 0;
+    const RECT none = { 0, 0, 0, 0 };
+    m_comm.Create(nullptr, 0, none, this, IDC_COMM);
+    return 0;
+}
+
+BOOL CMainDialog::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    ConfigurePort();
+    return TRUE;
+}
+
+void CMainDialog::OnSysCommand(UINT, LPARAM)
+{
+    Default();
+}
+
+void CMainDialog::OnPaint()
+{
+    if (!IsIconic()) {
+        Default();
+        return;
+    }
+    // Minimised: draw the icon centred in the client area.
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(m_hWnd, &paint);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    const int cxIcon = GetSystemMetrics(SM_CXICON);
+    const int cyIcon = GetSystemMetrics(SM_CYICON);
+    RECT rect;
+    GetClientRect(m_hWnd, &rect);
+    const int x = (rect.right - rect.left - cxIcon + 1) / 2;
+    const int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+    DrawIcon(dc, x, y, m_hIcon);
+    EndPaint(m_hWnd, &paint);
+}
+
+HICON CMainDialog::OnQueryDragIcon()
+{
+    return m_hIcon;
+}
+
+void CMainDialog::OnClose()
+{
+    if (m_comm.GetPortOpen())
+        m_comm.SetPortOpen(FALSE);
+    if (m_bFileOpen)
+        m_file.Close();
+    Default();
+}

@@ -1,0 +1,56 @@
+// The main window: Setup, Read, Delete and Quit, and the received-bytes display.
+#pragma once
+
+#include "fw/File.h"
+#include "fw/String.h"
+#include "fw/Wnd.h"
+#include "link/MSComm.h"
+#include "ui/PortDialog.h"
+#include "ui/resource.h"
+
+#include <cstdint>
+
+class CMainDialog : public CDialog {
+public:
+    explicit CMainDialog(CWnd* parent = nullptr);
+
+protected:
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+
+    // Window and start-up (ui/)
+    int OnCreate(LPCREATESTRUCTW createStruct);
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    void OnPaint();
+    HICON OnQueryDragIcon();
+    void OnClose();
+
+    // The logger link (link/)
+    void ConfigurePort();
+    void SendCommand(CString command);
+
+    // Read-out and erase (readout/)
+    void OnComm();
+    void OnRead();
+    void OnTimer(UINT_PTR nIDEvent);
+    void OnErase();
+
+    // The port setting (settings/)
+    void LoadPortSetting();
+    void SerializePort(CArchive& ar);
+    void OnSetup();
+
+    DECLARE_MESSAGE_MAP()
+    DECLARE_EVENTSINK_MAP()
+
+private:
+    CMSComm m_comm;
+    CPortDialog m_portDlg;
+    CFile m_file;
+    int32_t m_bFileOpen = 0;
+    uint32_t m_nCount = 0;
+    uint32_t m_nLastCount = 0;
+    uint8_t m_nPos = 0;
+    CString m_strBytes;
+    HICON m_hIcon;
+};
