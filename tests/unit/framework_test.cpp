@@ -1,1 +1,280 @@
+// The framework layer: text, files, archives, message and event tables, data exchange.
+#include "TestWindow.h"
+#include "fw/Exception.h"
+#include "fw/File.h"
+#include "fw/String.h"
+#include "fw/Wnd.h"
+
 #include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+std::string TempPath(const char* name)
+{
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    return std::string(dir) + "vorlix-unit-" + std::to_string(GetCurrentProcessId()) + "-" + name;
+}
+
+std::string ReadAll(const std::string& path)
+{
+    CFile file;
+    EXPECT_TRUE(file.Open(path.c_str(), CFile::modeRead));
+    std::string all;
+    char buffer[512];
+    for (unsigned n; (n = file.Read(buffer, sizeof buffer)) > 0;)
+        all.append(buffer, n);
+    return all;
+}
+
+TEST(String, KeepsZeroBytesAndFormatsWithoutOverflow)
+{
+    const CString zero("a\0b", 3);
+    EXPECT_EQ(3, zero.GetLength());
+    EXPECT_EQ('\0', zero[1]);
+    CString s;
+    s.Format("%lu", 4294967295UL);
+    EXPECT_EQ(CString("4294967295"), s);
+    const std::string big(10000, 'x');
+    s.Format("%s!", big.c_str());
+    EXPECT_EQ(10001, s.GetLength());
+}
+
+TEST(String, CodePage1252ToWideAndBack)
+{
+    const CString text("L\xF6schen \xFC" "ber \x80");
+    EXPECT_EQ(std::wstring(L"L\u00F6schen \u00FCber \u20AC"), Widen(text));
+    EXPECT_EQ(text, Narrow(Widen(text).c_str()));
+}
+
+TEST(File, ClosingAClosedFileDoesNothing)
+{
+    CFile file;
+    EXPECT_NO_THROW(file.Close());
+    EXPECT_NO_THROW(file.Close());
+    EXPECT_FALSE(file.IsOpen());
+}
+
+TEST(File, WriteWithoutAnOpenFileThrows)
+{
+    CFile file;
+    const char c = 'x';
+    EXPECT_THROW(file.Write(&c, 1), CFileException);
+}
+
+TEST(File, CreateEmptiesAndWritesBytesExactly)
+{
+    const std::string path = TempPath("create.txt");
+    {
+        CFile file;
+        ASSERT_TRUE(file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive));
+        file.Write("old content that is longer", 26);
+    }
+    CFile file;
+    ASSERT_TRUE(file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive));
+    file.Write("\x00\r\n\xFF", 4);
+    file.Close();
+    EXPECT_EQ(std::string("\x00\r\n\xFF", 4), ReadAll(path));
+    DeleteFileA(path.c_str());
+}
+
+TEST(File, FailedOpenNamesTheFileGermanFirst)
+{
+    CFile file;
+    CFileException error("", 0);
+    const std::string path = TempPath("no-such-dir\\x.txt");
+    EXPECT_FALSE(file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite, &error));
+    const std::string text = error.GetDescription().Str();
+    EXPECT_NE(std::string::npos, text.find(path));
+    EXPECT_LT(text.find("kann nicht angelegt werden"), text.find("cannot be created"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), error.m_lOsError);
+}
+
+TEST(Archive, ReadsFirstLineDroppingCarriageReturn)
+{
+    const std::string path = TempPath("archive.txt");
+    struct Case { std::string content; std::string line; bool any; };
+    const Case cases[] = {
+        { "3\r\n", "3", true },
+        { "12\nrest", "12", true },
+        { "no line feed", "no line feed", true },
+        { "", "", false },
+        { "\n", "", true },
+        { std::string(10000, '7') + "\n", std::string(10000, '7'), true },
+    };
+    for (const Case& c : cases) {
+        {
+            CFile out;
+            ASSERT_TRUE(out.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite));
+            if (!c.content.empty())
+                out.Write(c.content.data(), static_cast<unsigned>(c.content.size()));
+        }
+        CFile in;
+        ASSERT_TRUE(in.Open(path.c_str(), CFile::modeRead | CFile::shareExclusive));
+        CArchive ar(&in, CArchive::load);
+        CString line("unchanged");
+        EXPECT_EQ(c.any, ar.ReadString(line));
+        EXPECT_EQ(c.line, line.Str());
+        ar.Close();
+    }
+    DeleteFileA(path.c_str());
+}
+
+TEST(Archive, StoresThroughItsBufferOnClose)
+{
+    const std::string path = TempPath("store.txt");
+    CFile file;
+    ASSERT_TRUE(file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive));
+    CArchive ar(&file, CArchive::store);
+    const std::string big(5000, 'a');
+    ar.WriteString(big.c_str());
+    ar.WriteString("-1\n");
+    ar.Close();
+    file.Close();
+    EXPECT_EQ(big + "-1\n", ReadAll(path));
+    DeleteFileA(path.c_str());
+}
+
+// ---- Message and event tables ----------------------------------------------------
+
+constexpr UINT kPing = WM_APP + 1;
+constexpr UINT kOther = WM_APP + 2;
+
+class CBaseWnd : public CTestWnd {
+public:
+    int basePings = 0;
+    int others = 0;
+    LRESULT OnPing(WPARAM, LPARAM) { ++basePings; return 1; }
+    LRESULT OnOther(WPARAM, LPARAM) { ++others; return 2; }
+    DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(CBaseWnd, CWnd)
+    ON_MESSAGE(kPing, OnPing)
+    ON_MESSAGE(kOther, OnOther)
+END_MESSAGE_MAP()
+
+class CDerivedWnd : public CBaseWnd {
+public:
+    int derivedPings = 0;
+    int clicks = 0;
+    int events = 0;
+    LRESULT OnDerivedPing(WPARAM, LPARAM) { ++derivedPings; return 10; }
+    void OnClick() { ++clicks; }
+    void OnEvent() { ++events; }
+    void OnThrowingEvent() { throw CException("must stay silent"); }
+    DECLARE_MESSAGE_MAP()
+    DECLARE_EVENTSINK_MAP()
+};
+BEGIN_MESSAGE_MAP(CDerivedWnd, CBaseWnd)
+    ON_MESSAGE(kPing, OnDerivedPing)
+    ON_BN_CLICKED(77, OnClick)
+END_MESSAGE_MAP()
+BEGIN_EVENTSINK_MAP(CDerivedWnd)
+    ON_EVENT(5, 1, OnEvent)
+    ON_EVENT(6, 1, OnThrowingEvent)
+END_EVENTSINK_MAP()
+
+TEST(MessageMap, DerivedEntriesWinAndBaseEntriesStillServe)
+{
+    CDerivedWnd wnd;
+    ASSERT_TRUE(wnd.Create());
+    EXPECT_EQ(10, wnd.SendMessage(kPing));
+    EXPECT_EQ(2, wnd.SendMessage(kOther));
+    EXPECT_EQ(1, wnd.derivedPings);
+    EXPECT_EQ(0, wnd.basePings);
+    EXPECT_EQ(1, wnd.others);
+}
+
+TEST(MessageMap, ClicksGoByControlIdAndNotificationCode)
+{
+    CDerivedWnd wnd;
+    ASSERT_TRUE(wnd.Create());
+    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(77, BN_CLICKED));
+    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(78, BN_CLICKED));
+    wnd.SendMessage(WM_COMMAND, MAKEWPARAM(77, BN_SETFOCUS));
+    EXPECT_EQ(1, wnd.clicks);
+}
+
+TEST(MessageMap, EventsGoByControlAndEventNumberAndFailSilently)
+{
+    CDerivedWnd wnd;
+    ASSERT_TRUE(wnd.Create());
+    wnd.SendMessage(kEventMessage, MAKEWPARAM(5, 1));
+    wnd.SendMessage(kEventMessage, MAKEWPARAM(5, 2));
+    wnd.SendMessage(kEventMessage, MAKEWPARAM(4, 1));
+    EXPECT_EQ(1, wnd.events);
+    // A throwing event handler ends without a message box (which would block here).
+    EXPECT_EQ(0, wnd.SendMessage(kEventMessage, MAKEWPARAM(6, 1)));
+}
+
+TEST(MessageMap, DestroyingTheWindowDetachesTheObject)
+{
+    CDerivedWnd wnd;
+    ASSERT_TRUE(wnd.Create());
+    HWND h = wnd.m_hWnd;
+    DestroyWindow(h);
+    EXPECT_EQ(nullptr, wnd.m_hWnd);
+    EXPECT_EQ(nullptr, CWnd::FromHandle(h));
+}
+
+// ---- Data exchange --------------------------------------------------------------
+
+class RadioGroup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(parent.Create());
+        for (int i = 0; i < 4; ++i)
+            CreateWindowW(L"BUTTON", L"COM", WS_CHILD | BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP : 0), 0, 20 * i, 50, 20,
+                          parent.m_hWnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(100 + i)), nullptr, nullptr);
+        // A control after the group that must not count.
+        CreateWindowW(L"BUTTON", L"other", WS_CHILD | BS_AUTORADIOBUTTON | WS_GROUP, 0, 90, 50, 20, parent.m_hWnd,
+                      reinterpret_cast<HMENU>(static_cast<UINT_PTR>(200)), nullptr, nullptr);
+    }
+    bool Checked(int i) { return SendMessageW(GetDlgItem(parent.m_hWnd, 100 + i), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    CTestWnd parent;
+};
+
+TEST_F(RadioGroup, IndexSelectsItsButtonAndMinusOneSelectsNone)
+{
+    for (int value : { 0, 3, -1, 7 }) {
+        CDataExchange dx(&parent, FALSE);
+        int v = value;
+        DDX_Radio(&dx, 100, v);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(i == value, Checked(i)) << "value " << value << " button " << i;
+    }
+}
+
+TEST_F(RadioGroup, SavingGivesTheCheckedIndexOrMinusOne)
+{
+    int value = 5;
+    CDataExchange save(&parent, TRUE);
+    DDX_Radio(&save, 100, value);
+    EXPECT_EQ(-1, value);
+    SendMessageW(GetDlgItem(parent.m_hWnd, 200), BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageW(GetDlgItem(parent.m_hWnd, 102), BM_SETCHECK, BST_CHECKED, 0);
+    DDX_Radio(&save, 100, value);
+    EXPECT_EQ(2, value);
+}
+
+TEST(DataExchange, TextBothWaysInCodePage1252)
+{
+    CTestWnd parent;
+    ASSERT_TRUE(parent.Create());
+    CreateWindowW(L"STATIC", L"", WS_CHILD, 0, 0, 50, 20, parent.m_hWnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(9)),
+                  nullptr, nullptr);
+    CString value("gr\xFC\xDF");
+    CDataExchange load(&parent, FALSE);
+    DDX_Text(&load, 9, value);
+    wchar_t shown[16] = L"";
+    GetDlgItemTextW(parent.m_hWnd, 9, shown, 16);
+    EXPECT_EQ(std::wstring(L"gr\u00FC\u00DF"), shown);
+    SetDlgItemTextW(parent.m_hWnd, 9, L"\u00C4nderung");
+    CDataExchange save(&parent, TRUE);
+    DDX_Text(&save, 9, value);
+    EXPECT_EQ(CString("\xC4nderung"), value);
+}
+
+}  // namespace

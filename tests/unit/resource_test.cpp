@@ -1,1 +1,214 @@
+// The program's own resources, read back out of vorlix.exe.
+#include "ui/resource.h"
+
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
+#include <windows.h>
+
+namespace {
+
+class Resources : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        module = LoadLibraryExA(VORLIX_EXE, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    }
+    static void TearDownTestSuite() { FreeLibrary(module); }
+
+    static const BYTE* Find(const wchar_t* type, int id, DWORD* size = nullptr)
+    {
+        HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(id), type);
+        if (!info)
+            return nullptr;
+        if (size)
+            *size = SizeofResource(module, info);
+        return static_cast<const BYTE*>(LockResource(LoadResource(module, info)));
+    }
+
+    static HMODULE module;
+};
+HMODULE Resources::module = nullptr;
+
+// A reader of dialog templates, extended or not.
+class TemplateReader {
+public:
+    explicit TemplateReader(const BYTE* data) : m_p(data) {}
+    WORD Word() { WORD w; memcpy(&w, m_p, 2); m_p += 2; return w; }
+    DWORD Dword() { DWORD d; memcpy(&d, m_p, 4); m_p += 4; return d; }
+    short Short() { return static_cast<short>(Word()); }
+    BYTE Byte() { return *m_p++; }
+    std::wstring Text()
+    {
+        std::wstring s;
+        for (WORD c; (c = Word()) != 0;)
+            s += static_cast<wchar_t>(c);
+        return s;
+    }
+    // A name or an ordinal: the ordinal comes back as "#n".
+    std::wstring NameOrOrdinal()
+    {
+        WORD first;
+        memcpy(&first, m_p, 2);
+        if (first == 0xFFFF) {
+            Word();
+            return L"#" + std::to_wstring(Word());
+        }
+        return Text();
+    }
+    void AlignDword(const BYTE* base) { while ((m_p - base) % 4) ++m_p; }
+    const BYTE* m_p;
+};
+
+struct Control {
+    std::wstring cls;
+    std::wstring caption;
+    int id, x, y, cx, cy;
+    DWORD style;
+};
+
+struct Dialog {
+    bool extended;
+    DWORD style, exStyle;
+    int x, y, cx, cy;
+    std::wstring caption, font;
+    WORD pointSize;
+    std::vector<Control> controls;
+};
+
+Dialog ReadDialog(const BYTE* base)
+{
+    TemplateReader r(base);
+    Dialog d{};
+    d.extended = reinterpret_cast<const WORD*>(base)[1] == 0xFFFF;
+    if (d.extended) {
+        r.Word(); r.Word(); r.Dword();
+        d.exStyle = r.Dword();
+        d.style = r.Dword();
+    } else {
+        d.style = r.Dword();
+        d.exStyle = r.Dword();
+    }
+    const int count = r.Word();
+    d.x = r.Short(); d.y = r.Short(); d.cx = r.Short(); d.cy = r.Short();
+    r.NameOrOrdinal();  // menu
+    r.NameOrOrdinal();  // class
+    d.caption = r.Text();
+    if (d.style & DS_SETFONT) {
+        d.pointSize = r.Word();
+        if (d.extended) { r.Word(); r.Byte(); r.Byte(); }
+        d.font = r.Text();
+    }
+    for (int i = 0; i < count; ++i) {
+        r.AlignDword(base);
+        Control c{};
+        if (d.extended) {
+            r.Dword(); r.Dword();
+            c.style = r.Dword();
+        } else {
+            c.style = r.Dword();
+            r.Dword();
+        }
+        c.x = r.Short(); c.y = r.Short(); c.cx = r.Short(); c.cy = r.Short();
+        c.id = d.extended ? static_cast<int>(r.Dword()) : r.Short();
+        c.cls = r.NameOrOrdinal();
+        c.caption = r.NameOrOrdinal();
+        const WORD extra = r.Word();
+        r.m_p += extra;
+        d.controls.push_back(c);
+    }
+    return d;
+}
+
+const wchar_t* kButton = L"#128";
+const wchar_t* kStatic = L"#130";
+
+void ExpectControl(const Control& c, int id, const wchar_t* cls, const std::wstring& caption, int x, int y, int cx,
+                   int cy, DWORD style)
+{
+    SCOPED_TRACE(testing::Message() << "control " << id);
+    EXPECT_EQ(id, c.id);
+    EXPECT_EQ(std::wstring(cls), c.cls);
+    EXPECT_EQ(caption, c.caption);
+    EXPECT_EQ(x, c.x); EXPECT_EQ(y, c.y); EXPECT_EQ(cx, c.cx); EXPECT_EQ(cy, c.cy);
+    EXPECT_EQ(style, c.style);
+}
+
+TEST_F(Resources, MainWindowTemplate)
+{
+    ASSERT_NE(nullptr, module) << VORLIX_EXE;
+    const BYTE* data = Find(RT_DIALOG, IDD_MAIN);
+    ASSERT_NE(nullptr, data);
+    const Dialog d = ReadDialog(data);
+    EXPECT_TRUE(d.extended);
+    EXPECT_EQ(static_cast<DWORD>(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU), d.style);
+    EXPECT_EQ(static_cast<DWORD>(WS_EX_APPWINDOW), d.exStyle);
+    EXPECT_EQ(283, d.cx);
+    EXPECT_EQ(150, d.cy);
+    EXPECT_EQ(L"Vorlix", d.caption);
+    EXPECT_EQ(L"MS Sans Serif", d.font);
+    EXPECT_EQ(8, d.pointSize);
+    ASSERT_EQ(7u, d.controls.size());
+    const DWORD button = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
+    const DWORD label = WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT;
+    ExpectControl(d.controls[0], IDOK, kButton, L"Beenden\nQuit", 200, 29, 60, 60, button | BS_DEFPUSHBUTTON | BS_MULTILINE);
+    ExpectControl(d.controls[1], IDC_SETUP, kButton, L"Setup", 20, 29, 60, 60, button | BS_PUSHBUTTON);
+    ExpectControl(d.controls[2], IDC_READ, kButton, L"Auslesen\nRead ", 80, 29, 60, 60, button | BS_MULTILINE);
+    ExpectControl(d.controls[3], IDC_ERASE, kButton, L"L\u00F6schen\nDelete", 140, 29, 60, 60, button | BS_MULTILINE);
+    ExpectControl(d.controls[4], IDC_STATIC, kStatic, L"empfangene Bytes:\nreceived bytes:", 20, 111, 67, 17, label);
+    ExpectControl(d.controls[5], IDC_BYTES, kStatic, L"", 93, 111, 66, 8, label);
+    ExpectControl(d.controls[6], IDC_STATIC, kStatic, L"Version 1.01", 236, 135, 40, 8, label);
+}
+
+TEST_F(Resources, AboutStringAndIcon)
+{
+    wchar_t text[64] = L"";
+    LoadStringW(module, IDS_ABOUTBOX, text, 64);
+    EXPECT_EQ(std::wstring(L"Inf&o \u00FCber Vorlix..."), text);
+
+    DWORD size = 0;
+    const BYTE* group = Find(RT_GROUP_ICON, IDR_MAINFRAME, &size);
+    ASSERT_NE(nullptr, group);
+    const WORD count = reinterpret_cast<const WORD*>(group)[2];
+    ASSERT_EQ(2, count);
+    std::vector<int> sizes;
+    for (int i = 0; i < count; ++i) {
+        const BYTE* entry = group + 6 + 14 * i;
+        sizes.push_back(entry[0]);
+        EXPECT_EQ(16, entry[2]) << "colours";
+        EXPECT_EQ(4, *reinterpret_cast<const WORD*>(entry + 6)) << "bits per pixel";
+    }
+    EXPECT_EQ((std::vector<int>{ 32, 16 }), sizes);
+}
+
+TEST_F(Resources, VersionIsGerman1001)
+{
+    DWORD size = 0;
+    const BYTE* data = Find(RT_VERSION, 1, &size);
+    ASSERT_NE(nullptr, data);
+    // VS_FIXEDFILEINFO follows the key "VS_VERSION_INFO", aligned.
+    const BYTE* p = data;
+    const BYTE* end = data + size;
+    const VS_FIXEDFILEINFO* fixed = nullptr;
+    for (; p + sizeof(DWORD) <= end; p += 4) {
+        if (*reinterpret_cast<const DWORD*>(p) == 0xFEEF04BD) {
+            fixed = reinterpret_cast<const VS_FIXEDFILEINFO*>(p);
+            break;
+        }
+    }
+    ASSERT_NE(nullptr, fixed);
+    EXPECT_EQ(0x00010000u, fixed->dwFileVersionMS);
+    EXPECT_EQ(0x00000001u, fixed->dwFileVersionLS);
+    EXPECT_EQ(0x00010000u, fixed->dwProductVersionMS);
+    EXPECT_EQ(0x00000001u, fixed->dwProductVersionLS);
+    // The translation: German (Germany), code page 1252.
+    const DWORD translation = MAKELONG(0x0407, 1252);
+    bool found = false;
+    for (p = data; p + 4 <= end; p += 2)
+        if (memcmp(p, &translation, 4) == 0)
+            found = true;
+    EXPECT_TRUE(found);
+    EXPECT_TRUE(FindResourceExW(module, RT_DIALOG, MAKEINTRESOURCEW(IDD_MAIN), MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN)));
+}
+
+}  // namespace

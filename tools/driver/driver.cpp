@@ -1,0 +1,327 @@
+// vxdriver: works another program's windows for the end-to-end tests, the way
+// a user would: find a window, click a button by its control id, type into a
+// field, read what a control shows. It runs under Wine inside the same desktop
+// as the program and takes one command a line over a loopback TCP connection:
+//
+//   wait-window TITLE MS      owned HWND MS        title HWND       class HWND
+//   text HWND ID              enabled HWND ID      visible HWND     click HWND ID
+//   settext HWND ID TEXT      key HWND VK          close HWND       syscommand HWND N
+//   controls HWND             focus HWND           minimize HWND    pid HWND
+//   quit
+//
+// Replies are one line, "ok ..." or "err ..."; `controls` adds one line per
+// control. Text travels as UTF-8 with \n, \t and \\ escaped.
+#include <winsock2.h>
+#include <windows.h>
+#include <ws2tcpip.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Utf8(const std::wstring& text)
+{
+    if (text.empty())
+        return std::string();
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Wide(const std::string& text)
+{
+    if (text.empty())
+        return std::wstring();
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+    return out;
+}
+
+std::string Escape(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\\') out += "\\\\";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else if (c == '\t') out += "\\t";
+        else out += c;
+    }
+    return out;
+}
+
+std::string Unescape(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size()) {
+            const char c = text[++i];
+            out += c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+HWND ParseHwnd(const std::string& s) { return reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::strtoull(s.c_str(), nullptr, 16))); }
+std::string Hex(HWND h) { char b[32]; std::snprintf(b, sizeof b, "%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(h))); return b; }
+
+std::string WindowText(HWND h)
+{
+    wchar_t buffer[4096] = L"";
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(h, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000, &result))
+        return std::string();
+    return Escape(Utf8(std::wstring(buffer, result)));
+}
+
+std::string ClassOf(HWND h)
+{
+    wchar_t buffer[256] = L"";
+    GetClassNameW(h, buffer, 256);
+    return Utf8(buffer);
+}
+
+struct FindTitle {
+    std::wstring title;
+    HWND found;
+};
+
+BOOL CALLBACK FindByTitle(HWND h, LPARAM l)
+{
+    auto* f = reinterpret_cast<FindTitle*>(l);
+    wchar_t buffer[512] = L"";
+    GetWindowTextW(h, buffer, 512);
+    if (IsWindowVisible(h) && f->title == buffer) {
+        f->found = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct FindOwned {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK FindByOwner(HWND h, LPARAM l)
+{
+    auto* f = reinterpret_cast<FindOwned*>(l);
+    if (h != f->owner && IsWindowVisible(h) && GetWindow(h, GW_OWNER) == f->owner) {
+        f->found = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+template <class Find>
+HWND WaitFor(Find find, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        HWND h = find();
+        if (h || GetTickCount() - start >= timeoutMs)
+            return h;
+        Sleep(10);
+    }
+}
+
+std::vector<std::string> Split(const std::string& line, size_t maxParts)
+{
+    std::vector<std::string> parts;
+    size_t i = 0;
+    while (i < line.size() && parts.size() + 1 < maxParts) {
+        const size_t space = line.find(' ', i);
+        if (space == std::string::npos)
+            break;
+        parts.push_back(line.substr(i, space - i));
+        i = space + 1;
+    }
+    if (i <= line.size())
+        parts.push_back(line.substr(i));
+    return parts;
+}
+
+HWND Control(const std::vector<std::string>& a)
+{
+    return GetDlgItem(ParseHwnd(a[1]), std::atoi(a[2].c_str()));
+}
+
+void PostKey(HWND window, WPARAM vk)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    HWND target = window;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus)
+        target = info.hwndFocus;
+    PostMessageW(target, WM_KEYDOWN, vk, 1);
+    PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
+}
+
+std::string Execute(const std::string& line, bool& quit)
+{
+    const std::vector<std::string> a = Split(line, 4);
+    const std::string& cmd = a[0];
+    const size_t n = a.size();
+    if (cmd == "quit") {
+        quit = true;
+        return "ok";
+    }
+    if (cmd == "wait-window" && n >= 3) {
+        // The title is everything before the last word, which is the timeout.
+        const size_t last = line.rfind(' ');
+        const std::string title = Unescape(line.substr(cmd.size() + 1, last - cmd.size() - 1));
+        FindTitle f{ Wide(title), nullptr };
+        HWND h = WaitFor([&] { f.found = nullptr; EnumWindows(FindByTitle, reinterpret_cast<LPARAM>(&f)); return f.found; },
+                         static_cast<DWORD>(std::atoi(line.substr(last + 1).c_str())));
+        return h ? "ok " + Hex(h) : "err none";
+    }
+    if (n < 2)
+        return "err usage";
+    HWND h = ParseHwnd(a[1]);
+    if (cmd == "owned" && n >= 3) {
+        FindOwned f{ h, nullptr };
+        HWND found = WaitFor([&] { f.found = nullptr; EnumWindows(FindByOwner, reinterpret_cast<LPARAM>(&f)); return f.found; },
+                             static_cast<DWORD>(std::atoi(a[2].c_str())));
+        return found ? "ok " + Hex(found) : "err none";
+    }
+    if (cmd == "title")
+        return IsWindow(h) ? "ok " + WindowText(h) : "err gone";
+    if (cmd == "class")
+        return IsWindow(h) ? "ok " + ClassOf(h) : "err gone";
+    if (cmd == "visible")
+        return std::string("ok ") + (IsWindow(h) && IsWindowVisible(h) ? "1" : "0");
+    if (cmd == "pid") {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(h, &pid);
+        return "ok " + std::to_string(pid);
+    }
+    if (cmd == "focus") {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        if (!GetGUIThreadInfo(GetWindowThreadProcessId(h, nullptr), &info) || !info.hwndFocus)
+            return "err none";
+        return "ok " + std::to_string(GetDlgCtrlID(info.hwndFocus));
+    }
+    if (cmd == "close")
+        return PostMessageW(h, WM_SYSCOMMAND, SC_CLOSE, 0) ? "ok" : "err gone";
+    if (cmd == "minimize")
+        return PostMessageW(h, WM_SYSCOMMAND, SC_MINIMIZE, 0) ? "ok" : "err gone";
+    if (cmd == "syscommand" && n >= 3)
+        return PostMessageW(h, WM_SYSCOMMAND, std::strtoul(a[2].c_str(), nullptr, 0), 0) ? "ok" : "err gone";
+    if (cmd == "key" && n >= 3) {
+        PostKey(h, std::strtoul(a[2].c_str(), nullptr, 0));
+        return "ok";
+    }
+    if (cmd == "controls") {
+        std::string out;
+        int count = 0;
+        for (HWND c = GetWindow(h, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            RECT r;
+            GetWindowRect(c, &r);
+            char head[160];
+            std::snprintf(head, sizeof head, "%d %s %lx %ld %ld %ld %ld ", GetDlgCtrlID(c), ClassOf(c).c_str(),
+                          static_cast<unsigned long>(GetWindowLongW(c, GWL_STYLE)), r.left, r.top, r.right - r.left,
+                          r.bottom - r.top);
+            out += "\n" + std::string(head) + WindowText(c);
+            ++count;
+        }
+        return "ok " + std::to_string(count) + out;
+    }
+    if (n < 3)
+        return "err usage";
+    HWND control = Control(a);
+    if (!control)
+        return "err no-control";
+    if (cmd == "text")
+        return "ok " + WindowText(control);
+    if (cmd == "enabled")
+        return std::string("ok ") + (IsWindowEnabled(control) ? "1" : "0");
+    if (cmd == "click") {
+        // A user cannot click a disabled button.
+        if (!IsWindowEnabled(control) || !IsWindowVisible(control))
+            return "err disabled";
+        return PostMessageW(control, BM_CLICK, 0, 0) ? "ok" : "err gone";
+    }
+    if (cmd == "settext") {
+        const std::wstring text = Wide(Unescape(n >= 4 ? a[3] : std::string()));
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 2000, &result);
+        return "ok";
+    }
+    return "err unknown";
+}
+
+bool SendAll(SOCKET s, const std::string& text)
+{
+    size_t done = 0;
+    while (done < text.size()) {
+        const int n = send(s, text.data() + done, static_cast<int>(text.size() - done), 0);
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: vxdriver PORTFILE\n");
+        return 2;
+    }
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener, 1) != 0)
+        return 1;
+    int length = sizeof address;
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    {
+        // Written whole under another name first, so the reader never sees half of it.
+        const std::string tmp = std::string(argv[1]) + ".tmp";
+        FILE* f = std::fopen(tmp.c_str(), "w");
+        if (!f)
+            return 1;
+        std::fprintf(f, "%u\n", ntohs(address.sin_port));
+        std::fclose(f);
+        MoveFileExA(tmp.c_str(), argv[1], MOVEFILE_REPLACE_EXISTING);
+    }
+    bool quit = false;
+    while (!quit) {
+        SOCKET client = accept(listener, nullptr, nullptr);
+        if (client == INVALID_SOCKET)
+            break;
+        std::string pending;
+        char buffer[1024];
+        int n;
+        while (!quit && (n = recv(client, buffer, sizeof buffer, 0)) > 0) {
+            pending.append(buffer, static_cast<size_t>(n));
+            size_t lf;
+            while (!quit && (lf = pending.find('\n')) != std::string::npos) {
+                std::string line = pending.substr(0, lf);
+                pending.erase(0, lf + 1);
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                if (!SendAll(client, Execute(line, quit) + "\n"))
+                    break;
+            }
+        }
+        closesocket(client);
+    }
+    closesocket(listener);
+    WSACleanup();
+    return 0;
+}

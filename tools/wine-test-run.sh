@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Runs a Windows test program under Wine with eight fresh virtual cables:
+# COM11-COM12, COM13-COM14, ... COM25-COM26, each pair the two ends of a socat
+# pty pair. Needs WINEPREFIX (an initialised prefix) in the environment.
+set -u
+: "${WINEPREFIX:?WINEPREFIX must name an initialised Wine prefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+dir=$(mktemp -d /tmp/vorlix-cables.XXXXXX)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  wait 2>/dev/null
+  for n in $(seq 11 26); do rm -f "$WINEPREFIX/dosdevices/com$n"; done
+  rm -rf "$dir"
+}
+trap cleanup EXIT
+
+for k in $(seq 0 7); do
+  socat pty,raw,echo=0,link="$dir/a$k" pty,raw,echo=0,link="$dir/b$k" 2>/dev/null &
+  pids+=($!)
+done
+for k in $(seq 0 7); do
+  for _ in $(seq 100); do [ -e "$dir/a$k" ] && [ -e "$dir/b$k" ] && break; sleep 0.02; done
+  ln -sfn "$dir/a$k" "$WINEPREFIX/dosdevices/com$((11 + 2 * k))"
+  ln -sfn "$dir/b$k" "$WINEPREFIX/dosdevices/com$((12 + 2 * k))"
+done
+wine "$@"
