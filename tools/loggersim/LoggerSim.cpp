@@ -39,7 +39,7 @@ std::string MakeRecords(int lines, unsigned seed)
     int day = 3, month = 11, year = 26, hour = 7, minute = 0;
     double temperature = 21.5, pressure = 1013.2, humidity = 45.0, level = 998.0;
     for (int i = 0; i < lines; ++i) {
-        char line[64];
+        char line[400];
         temperature += (static_cast<int>(random() % 11) - 5) / 10.0;
         pressure += (static_cast<int>(random() % 21) - 10) / 10.0;
         humidity += (static_cast<int>(random() % 7) - 3) / 10.0;

@@ -1,0 +1,118 @@
+// The end-to-end harness: the real vorlix.exe under Wine, on its own Xvfb
+// display, with a socat pty pair as the cable to the logger simulator, worked
+// through its windows by the driver (vxdriver.exe) inside the same desktop.
+#pragma once
+
+#include "LoggerSim.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace e2e {
+
+// A child process in a process group of its own, output sent to a file.
+struct Process {
+    pid_t pid = -1;
+    int status = 0;
+    bool Running();
+    bool WaitExit(int timeoutMs);
+    void Kill();
+};
+Process Spawn(const std::vector<std::string>& argv, const std::string& cwd, const std::string& logPath,
+              bool detach = false);
+
+std::string WinePath(const std::string& unixPath);
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+bool Exists(const std::string& path);
+void RemoveTree(const std::string& path);
+void MakeDirs(const std::string& path);
+// Processes whose command line mentions `name`.
+std::vector<pid_t> ProcessesNamed(const std::string& name);
+
+struct ControlInfo {
+    int id;
+    std::string cls;
+    unsigned long style;
+    int x, y, width, height;
+    std::string text;
+};
+
+class Driver {
+public:
+    bool Connect(int port);
+    void Disconnect();
+    // Sends one command; the reply without its "ok "; `ok` tells whether it was "ok".
+    std::string Call(const std::string& command, bool* ok = nullptr, int extraLines = 0);
+
+    std::string WaitWindow(const std::string& title, int timeoutMs);
+    std::string WaitOwned(const std::string& owner, int timeoutMs);
+    std::string Title(const std::string& hwnd);
+    std::string ClassOf(const std::string& hwnd);
+    bool Visible(const std::string& hwnd);
+    std::string Text(const std::string& hwnd, int id);
+    bool Enabled(const std::string& hwnd, int id);
+    bool Click(const std::string& hwnd, int id);
+    void SetText(const std::string& hwnd, int id, const std::string& text);
+    void Key(const std::string& hwnd, int vk);
+    void Close(const std::string& hwnd);
+    void SysCommand(const std::string& hwnd, unsigned value);
+    int Focus(const std::string& hwnd);
+    std::vector<ControlInfo> Controls(const std::string& hwnd);
+
+private:
+    int m_socket = -1;
+    std::string m_pending;
+};
+
+// Set up once for the whole test program: display, Wine prefix, wineserver, driver.
+class Session {
+public:
+    static Session& Get();
+    bool Start(std::string* error);
+    void Stop();
+
+    const std::string& Work() const { return m_work; }
+    const std::string& Prefix() const { return m_prefix; }
+    const std::string& VorlixExe() const { return m_vorlixExe; }
+    const std::string& Display() const { return m_display; }
+    Driver& driver() { return m_driver; }
+    // Points COMn at `target` and removes every other COM link.
+    void LinkComPorts(const std::vector<std::pair<int, std::string>>& links);
+
+private:
+    std::string m_work, m_prefix, m_vorlixExe, m_driverExe, m_display;
+    Process m_xvfb, m_wineserver, m_driverProcess;
+    Driver m_driver;
+};
+
+// A socat pty pair: `ComEnd()` for the program's COM port, `LoggerEnd()` for the logger.
+class Cable {
+public:
+    explicit Cable(const std::string& dir);
+    ~Cable();
+    bool Ok() const { return m_ok; }
+    std::string ComEnd() const { return m_dir + "/com"; }
+    std::string LoggerEnd() const { return m_dir + "/logger"; }
+    void Pull();  // the cable disappears: socat ends
+
+private:
+    std::string m_dir;
+    Process m_socat;
+    bool m_ok = false;
+};
+
+// The program under test, started in `cwd`.
+class Program {
+public:
+    bool Start(const std::string& cwd, const std::string& log = std::string());
+    ~Program() { process.Kill(); }
+    bool WaitExit(int timeoutMs) { return process.WaitExit(timeoutMs); }
+    bool Running() { return process.Running(); }
+    Process process;
+};
+
+}  // namespace e2e

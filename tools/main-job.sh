@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The main job: builds Vorlix and reads out the built-in simulated logger with
+# the real program under Wine.
+#  - With a display ($DISPLAY set): the program opens on it, the simulator
+#    waits on COM 2; click Read and name a file. Close the window to finish.
+#  - Without one: everything runs on a private Xvfb; the read-out is done
+#    through the program's windows, leaving out/messwerte.txt and out/screenshot.png.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="${VORLIX_BUILD:-$root/build}"
+out="${VORLIX_OUT:-$root/out}"
+"$root/tools/setup.sh"
+"$root/tools/build.sh" >/dev/null
+mkdir -p "$out"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+if [ -z "${DISPLAY:-}" ]; then
+  export VORLIX_EXE="$build/vorlix.exe" VXDRIVER_EXE="$build/vxdriver.exe" VX_E2E_WORK="$build/demo"
+  exec "$build/host/vorlix_demo" "$out" "${VORLIX_LINES:-400}"
+fi
+
+export WINEPREFIX="${WINEPREFIX:-$build/wineprefix-main}"
+[ -e "$WINEPREFIX/system.reg" ] || wineboot -i >"$build/wineboot-main.log" 2>&1
+cable=$(mktemp -d /tmp/vorlix-cable.XXXXXX)
+socat pty,raw,echo=0,link="$cable/com" pty,raw,echo=0,link="$cable/logger" 2>/dev/null &
+socat_pid=$!
+for _ in $(seq 100); do [ -e "$cable/com" ] && [ -e "$cable/logger" ] && break; sleep 0.05; done
+rm -f "$WINEPREFIX"/dosdevices/com*
+ln -s "$cable/com" "$WINEPREFIX/dosdevices/com2"
+"$build/host/loggersim" "$cable/logger" --lines "${VORLIX_LINES:-400}" --log "$out/logger-received.bin" &
+sim_pid=$!
+trap 'kill $sim_pid $socat_pid 2>/dev/null; rm -rf "$cable"' EXIT
+echo "main-job: the simulated logger waits on COM 2; the program starts in $out"
+(cd "$out" && wine "$build/vorlix.exe")

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Everything the tests need, then all tests: installs missing packages, builds,
+# and runs the unit tests (under Wine) and the end-to-end tests (the real
+# program under Wine on Xvfb, against the logger simulator).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="${VORLIX_BUILD:-$root/build}"
+"$root/tools/setup.sh"
+"$root/tools/build.sh"
+
+# The unit tests' own display and Wine prefix; the end-to-end tests make theirs.
+export WINEPREFIX="$build/wineprefix-unit" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset LANG LC_ALL
+display=70
+while [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$build/xvfb-unit.log" 2>&1 &
+xvfb=$!
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+for _ in $(seq 200); do [ -e /tmp/.X11-unix/X$display ] && break; sleep 0.05; done
+export DISPLAY=":$display"
+if [ ! -e "$WINEPREFIX/system.reg" ]; then
+  wineboot -i >"$build/wineboot-unit.log" 2>&1
+fi
+(setsid wineserver -p >/dev/null 2>&1 &)
+
+cd "$build"
+ctest --output-on-failure "$@"
