@@ -97,7 +97,7 @@ bool CArchive::FillBuffer()
     return m_nUsed != 0;
 }
 
-bool CArchive::ReadString(CString& line)
+bool CArchive::ReadString(CString& line, size_t maxLength)
 {
     std::string text;
     bool any = false;
@@ -108,6 +108,12 @@ bool CArchive::ReadString(CString& line)
         const char* begin = m_buffer.data() + m_nNext;
         const char* end = m_buffer.data() + m_nUsed;
         const char* lf = std::find(begin, end, '\n');
+        const size_t room = maxLength - text.size();
+        if (static_cast<size_t>(lf - begin) > room) {
+            text.append(begin, room);
+            m_nNext += room;
+            break;
+        }
         text.append(begin, lf);
         m_nNext = static_cast<size_t>(lf - m_buffer.data());
         if (lf != end) {

@@ -56,8 +56,9 @@ public:
     bool IsStoring() const { return m_mode == store; }
 
     // Reads one line up to a line feed, which is not kept, nor a carriage
-    // return before it. Returns false when the file holds nothing more.
-    bool ReadString(CString& line);
+    // return before it; a line longer than maxLength is cut there. Returns
+    // false when the file holds nothing more.
+    bool ReadString(CString& line, size_t maxLength = static_cast<size_t>(-1));
     void WriteString(const CString& text);
     void Write(const void* data, unsigned count);
 

@@ -173,11 +173,12 @@ void CWnd::CenterWindow(HWND alternateOwner)
 void ShowErrorBox(HWND owner, const CString& description)
 {
     // The box bears the caption of the program's main window.
-    wchar_t caption[128] = L"";
+    wchar_t title[128] = L"";
     HWND root = owner ? ::GetAncestor(owner, GA_ROOTOWNER) : nullptr;
-    if (!root || ::GetWindowTextW(root, caption, 128) == 0)
-        lstrcpynW(caption, L"Fehler / Error", 128);
-    ::MessageBoxW(owner, Widen(description).c_str(), caption, MB_OK | MB_ICONEXCLAMATION);
+    std::wstring caption = L"Fehler / Error";
+    if (root && ::GetWindowTextW(root, title, 128) > 0)
+        caption = std::wstring(title) + L": " + caption;
+    ::MessageBoxW(owner, Widen(description).c_str(), caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 // ---- Data exchange -----------------------------------------------------------

@@ -39,6 +39,8 @@ protected:
     void LoadPortSetting();
     void SerializePort(CArchive& ar);
     void OnSetup();
+    // Writes the index to the setting file; a failure is shown, never fatal.
+    void StorePortSetting();
 
     DECLARE_MESSAGE_MAP()
     DECLARE_EVENTSINK_MAP()

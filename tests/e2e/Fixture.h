@@ -16,6 +16,8 @@ constexpr int IDC_SETUP = 1000, IDC_READ = 1001, IDC_ERASE = 1002, IDC_BYTES = 1
 constexpr int IDC_COM1 = 1041;
 constexpr int VK_RETURN_ = 0x0D, VK_ESCAPE_ = 0x1B, VK_TAB_ = 0x09;
 
+constexpr char kErrorBoxTitle[] = "Vorlix: Fehler / Error";
+
 class VorlixTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -54,6 +56,26 @@ protected:
     }
 
     static Driver& driver() { return Session::Get().driver(); }
+
+    // The program's error box, if one appears within the time.
+    static std::string ErrorBox(int timeoutMs = 3000) { return driver().WaitWindow(kErrorBoxTitle, timeoutMs); }
+    // Clicks the box's OK and waits until it is gone.
+    static void Dismiss(const std::string& box)
+    {
+        driver().Click(box, IDOK_);
+        for (int i = 0; i < 300 && driver().Visible(box); ++i)
+            Sleep(10);
+    }
+    std::string Setting() const { return ReadFile(dir + "/vxsetup.ini"); }
+    void PutSetting(const std::string& content) const { WriteFile(dir + "/vxsetup.ini", content); }
+    // Opens the Port dialog with Setup and returns it.
+    std::string OpenPortDialog()
+    {
+        EXPECT_TRUE(driver().Click(main, IDC_SETUP));
+        const std::string dialog = driver().WaitOwned(main, 5000);
+        EXPECT_EQ("Com Port", driver().Title(dialog));
+        return dialog;
+    }
 
     static void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 

@@ -257,6 +257,17 @@ bool Driver::Visible(const std::string& hwnd) { return Call("visible " + hwnd) =
 std::string Driver::Text(const std::string& hwnd, int id) { return Unescape(Call("text " + hwnd + " " + std::to_string(id))); }
 bool Driver::Enabled(const std::string& hwnd, int id) { return Call("enabled " + hwnd + " " + std::to_string(id)) == "1"; }
 
+bool Driver::Checked(const std::string& hwnd, int id) { return Call("checked " + hwnd + " " + std::to_string(id)) == "1"; }
+
+std::string Driver::StaticTexts(const std::string& hwnd)
+{
+    std::string all;
+    for (const ControlInfo& c : Controls(hwnd))
+        if (c.cls == "Static" && !c.text.empty())
+            all += c.text + "\n";
+    return all;
+}
+
 bool Driver::Click(const std::string& hwnd, int id)
 {
     bool ok = false;

@@ -55,6 +55,9 @@ public:
     bool Visible(const std::string& hwnd);
     std::string Text(const std::string& hwnd, int id);
     bool Enabled(const std::string& hwnd, int id);
+    bool Checked(const std::string& hwnd, int id);
+    // The texts of a dialog's static controls, one line each: what a message box says.
+    std::string StaticTexts(const std::string& hwnd);
     bool Click(const std::string& hwnd, int id);
     void SetText(const std::string& hwnd, int id, const std::string& text);
     void Key(const std::string& hwnd, int vk);

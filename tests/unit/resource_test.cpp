@@ -160,6 +160,27 @@ TEST_F(Resources, MainWindowTemplate)
     ExpectControl(d.controls[6], IDC_STATIC, kStatic, L"Version 1.01", 236, 135, 40, 8, label);
 }
 
+TEST_F(Resources, PortDialogTemplate)
+{
+    const BYTE* data = Find(RT_DIALOG, IDD_PORT);
+    ASSERT_NE(nullptr, data);
+    const Dialog d = ReadDialog(data);
+    EXPECT_EQ(static_cast<DWORD>(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU), d.style);
+    EXPECT_EQ(195, d.cx);
+    EXPECT_EQ(111, d.cy);
+    EXPECT_EQ(L"Com Port", d.caption);
+    EXPECT_EQ(L"MS Sans Serif", d.font);
+    ASSERT_EQ(6u, d.controls.size());
+    const DWORD button = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
+    const DWORD radio = WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON;
+    ExpectControl(d.controls[0], IDOK, kButton, L"OK", 138, 16, 50, 14, button | BS_DEFPUSHBUTTON);
+    ExpectControl(d.controls[1], IDCANCEL, kButton, L"Abbrechen", 137, 36, 50, 14, button);
+    ExpectControl(d.controls[2], IDC_COM1, kButton, L"COM 1", 50, 20, 38, 10, radio | WS_GROUP);
+    ExpectControl(d.controls[3], IDC_COM2, kButton, L"COM 2", 50, 40, 38, 10, radio);
+    ExpectControl(d.controls[4], IDC_COM3, kButton, L"COM 3", 50, 60, 38, 10, radio);
+    ExpectControl(d.controls[5], IDC_COM4, kButton, L"COM 4", 50, 80, 38, 10, radio);
+}
+
 TEST_F(Resources, AboutStringAndIcon)
 {
     wchar_t text[64] = L"";

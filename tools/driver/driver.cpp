@@ -4,7 +4,8 @@
 // as the program and takes one command a line over a loopback TCP connection:
 //
 //   wait-window TITLE MS      owned HWND MS        title HWND       class HWND
-//   text HWND ID              enabled HWND ID      visible HWND     click HWND ID
+//   text HWND ID              enabled HWND ID      checked HWND ID  visible HWND
+//   click HWND ID
 //   settext HWND ID TEXT      key HWND VK          close HWND       syscommand HWND N
 //   controls HWND             focus HWND           minimize HWND    pid HWND
 //   quit
@@ -241,6 +242,8 @@ std::string Execute(const std::string& line, bool& quit)
         return "err no-control";
     if (cmd == "text")
         return "ok " + WindowText(control);
+    if (cmd == "checked")
+        return std::string("ok ") + (SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? "1" : "0");
     if (cmd == "enabled")
         return std::string("ok ") + (IsWindowEnabled(control) ? "1" : "0");
     if (cmd == "click") {

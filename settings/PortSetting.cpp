@@ -1,0 +1,50 @@
+#include "settings/PortSetting.h"
+
+#include <climits>
+
+namespace {
+// No sensible setting file has a longer first line; a longer one is cut here
+// instead of being read whole into memory.
+constexpr size_t kMaxLine = 4096;
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+}  // namespace
+
+int ParsePortIndex(const char* text)
+{
+    const char* p = text;
+    while (IsSpace(*p))
+        ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-')
+        negative = *p++ == '-';
+    long long value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + (*p - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            value = static_cast<long long>(INT_MAX) + 1;  // saturated; stays put from here
+    }
+    if (negative)
+        return value > static_cast<long long>(INT_MAX) ? INT_MIN : static_cast<int>(-value);
+    return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+}
+
+CString FormatPortIndex(int index)
+{
+    return FormatString("%d\n", index);
+}
+
+int ReadPortSetting(CArchive& ar)
+{
+    CString line;
+    ar.ReadString(line, kMaxLine);
+    return ParsePortIndex(line);
+}
+
+void WritePortSetting(CArchive& ar, int index)
+{
+    ar.WriteString(FormatPortIndex(index));
+}
