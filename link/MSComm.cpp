@@ -141,12 +141,14 @@ void CMSComm::ThrowPortError(const char* whatDe, const char* whatEn, DWORD error
     throw CException(text + "\n\n" + SystemErrorText(error));
 }
 
-void CMSComm::RequireOpen(const char* whatDe, const char* whatEn) const
+void CMSComm::RequireOpen(const char* whatDe, const char* whatEn)
 {
     if (!GetPortOpen())
         throw CException(FormatString("COM %d ist nicht ge\xF6" "ffnet: es kann nicht %s werden.\n"
                                       "COM %d is not open: cannot %s.",
                                       m_nCommPort, whatDe, m_nCommPort, whatEn));
+    if (IsPortLost())
+        ThrowPortError(whatDe, whatEn, ERROR_NOT_READY);
 }
 
 // ---- Properties --------------------------------------------------------------
@@ -360,8 +362,6 @@ void CMSComm::SetOutBufferCount(short)
 void CMSComm::SetOutput(const CString& data)
 {
     RequireOpen("gesendet", "send");
-    if (IsPortLost())
-        ThrowPortError("beschrieben", "written", ERROR_NOT_READY);
     OVERLAPPED overlapped = {};
     overlapped.hEvent = m_hWriteDone;
     ResetEvent(m_hWriteDone);
@@ -419,7 +419,25 @@ void CMSComm::ReadLoop()
                 break;
             continue;
         }
-        const DWORD want = static_cast<DWORD>(std::min<size_t>(room, kReadChunk));
+
+        // Line errors, and how much is waiting. A read asks for exactly that much,
+        // or for one byte when nothing waits: some drivers hold a larger read back
+        // until the line falls silent, whatever the timeouts say.
+        DWORD lineErrors = 0;
+        COMSTAT status = {};
+        if (!ClearCommError(m_hPort, &lineErrors, &status)) {
+            if (IsLostPortError(GetLastError())) {
+                MarkLost();
+                break;
+            }
+            lineErrors = 0;
+            status.cbInQue = 0;
+        }
+        if (lineErrors)
+            Deliver(nullptr, 0, lineErrors);
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(std::min<size_t>(room, kReadChunk),
+                                                               std::max<DWORD>(status.cbInQue, 1)));
+
         ResetEvent(overlapped.hEvent);
         DWORD got = 0;
         DWORD error = 0;
@@ -439,6 +457,8 @@ void CMSComm::ReadLoop()
             error = GetLastError();
         if (WaitForSingleObject(m_hStop, 0) == WAIT_OBJECT_0)
             break;
+        if (got)
+            Deliver(buffer, got, 0);
 
         // An idle read ends with ERROR_TIMEOUT on some drivers, with 0 bytes on others.
         if (error == ERROR_OPERATION_ABORTED) {
@@ -452,19 +472,6 @@ void CMSComm::ReadLoop()
                 break;
             }
         }
-        DWORD lineErrors = 0;
-        COMSTAT status;
-        if (!ClearCommError(m_hPort, &lineErrors, &status)) {
-            if (IsLostPortError(GetLastError())) {
-                if (got)
-                    Deliver(buffer, got, 0);
-                MarkLost();
-                break;
-            }
-            lineErrors = 0;
-        }
-        if (got || lineErrors)
-            Deliver(buffer, got, lineErrors);
     }
     CloseHandle(overlapped.hEvent);
 }
@@ -474,7 +481,8 @@ void CMSComm::Deliver(const char* data, DWORD count, DWORD errors)
     {
         CLock lock(m_lock);
         const size_t before = m_input.size();
-        m_input.insert(m_input.end(), data, data + count);
+        if (count)
+            m_input.insert(m_input.end(), data, data + count);
         const size_t after = m_input.size();
         if (m_nRThreshold > 0 && after >= static_cast<size_t>(m_nRThreshold)) {
             // One event for every byte that arrives while the threshold is met.

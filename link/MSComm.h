@@ -69,6 +69,8 @@ public:
 
     // True once the port has stopped answering (the cable or adapter is gone).
     bool IsPortLost();
+    // Throws the error that an operation `what` would meet on a closed or lost port.
+    void RequireOpen(const char* whatDe, const char* whatEn);
 
 protected:
     LRESULT OnWake(WPARAM, LPARAM);
@@ -83,7 +85,6 @@ private:
     void PostWake();
     void ClosePort();
     void ApplyLineSettings(const CommSettings& settings);
-    void RequireOpen(const char* whatDe, const char* whatEn) const;
     [[noreturn]] void ThrowPortError(const char* whatDe, const char* whatEn, DWORD error) const;
 
     // Set by the program.

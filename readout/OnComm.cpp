@@ -1,26 +1,36 @@
 // The receive handler: each character from the logger goes into the table file.
+#include "fw/Exception.h"
 #include "readout/RecordFormatter.h"
 #include "ui/MainDialog.h"
 
 void CMainDialog::OnComm()
 {
-    if (m_comm.GetCommEvent() != CMSComm::comEvReceive)
+    const short event = m_comm.GetCommEvent();
+    if (event != CMSComm::comEvReceive) {
+        if (m_bReading && (event == CMSComm::comEventOverrun || event == CMSComm::comEventRxOver))
+            ++m_nLineErrors;
         return;
+    }
     const CString input = m_comm.GetInput();
     const char ch = input.IsEmpty() ? '\0' : input[0];
 
-    // A failing write (no file open) ends the handler here, silently.
+    // A failing write ends the handler here, silently; during a read-out the
+    // character is counted as lost, so that the user can be told at its end.
     const RecordChar step = FormatRecordChar(m_nPos, ch);
-    if (step.writeChar)
-        m_file.Write(&step.ch, 1);
-    m_nPos = step.newPos;
-    if (!step.lineEnd) {
-        if (step.separator)
+    try {
+        if (step.writeChar)
+            m_file.Write(&step.ch, 1);
+        m_nPos = step.newPos;
+        if (!step.lineEnd && step.separator)
             m_file.Write(&step.separator, 1);
-        if (step.refreshDisplay) {
-            m_strBytes.Format("%lu", static_cast<unsigned long>(m_nCount));
-            UpdateData(FALSE);
-        }
+    } catch (const CFileException&) {
+        if (m_bReading)
+            ++m_nUnwritten;
+        throw;
+    }
+    if (step.refreshDisplay) {
+        m_strBytes.Format("%lu", static_cast<unsigned long>(m_nCount));
+        UpdateData(FALSE);
     }
     ++m_nCount;
 }

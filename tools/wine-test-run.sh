@@ -24,4 +24,9 @@ for k in $(seq 0 7); do
   ln -sfn "$dir/a$k" "$WINEPREFIX/dosdevices/com$((11 + 2 * k))"
   ln -sfn "$dir/b$k" "$WINEPREFIX/dosdevices/com$((12 + 2 * k))"
 done
-wine "$@"
+# Wine's helper processes (the desktop, services) outlive the test and inherit
+# its output: write to a file, so that nobody waits on a pipe they hold open.
+wine "$@" >"$dir/output.log" 2>&1
+rc=$?
+cat "$dir/output.log"
+exit $rc

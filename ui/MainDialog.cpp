@@ -11,6 +11,7 @@ BEGIN_MESSAGE_MAP(CMainDialog, CDialog)
     ON_BN_CLICKED(IDC_READ, OnRead)
     ON_BN_CLICKED(IDC_ERASE, OnErase)
     ON_WM_CLOSE()
+    ON_COMMAND(IDOK, OnOK)
     ON_WM_TIMER()
 END_MESSAGE_MAP()
 
@@ -88,4 +89,12 @@ void CMainDialog::OnClose()
     if (m_bFileOpen)
         m_file.Close();
     Default();
+}
+
+void CMainDialog::OnOK()
+{
+    // Enter reaches Quit even while a read-out has it disabled: then it does nothing.
+    if (!::IsWindowEnabled(GetDlgItem(IDOK)))
+        return;
+    CDialog::OnOK();
 }

@@ -24,6 +24,7 @@ protected:
     void OnPaint();
     HICON OnQueryDragIcon();
     void OnClose();
+    void OnOK();
 
     // The logger link (link/)
     void ConfigurePort();
@@ -34,6 +35,7 @@ protected:
     void OnRead();
     void OnTimer(UINT_PTR nIDEvent);
     void OnErase();
+    void EndReadOut();
 
     // The port setting (settings/)
     void LoadPortSetting();
@@ -55,4 +57,9 @@ private:
     uint8_t m_nPos = 0;
     CString m_strBytes;
     HICON m_hIcon;
+
+    // What a read-out lost: characters whose writes failed, line errors reported.
+    bool m_bReading = false;
+    uint32_t m_nUnwritten = 0;
+    uint32_t m_nLineErrors = 0;
 };

@@ -280,6 +280,15 @@ void Driver::SetText(const std::string& hwnd, int id, const std::string& text)
     Call("settext " + hwnd + " " + std::to_string(id) + " " + Escape(text));
 }
 
+bool Driver::Hold(const std::string& winePath)
+{
+    bool ok = false;
+    Call("hold " + Escape(winePath), &ok);
+    return ok;
+}
+
+void Driver::Release() { Call("release"); }
+
 void Driver::Key(const std::string& hwnd, int vk) { Call("key " + hwnd + " " + std::to_string(vk)); }
 void Driver::Close(const std::string& hwnd) { Call("close " + hwnd); }
 void Driver::SysCommand(const std::string& hwnd, unsigned value) { Call("syscommand " + hwnd + " " + std::to_string(value)); }
@@ -437,6 +446,8 @@ void Session::LinkComPorts(const std::vector<std::pair<int, std::string>>& links
 
 Cable::Cable(const std::string& dir) : m_dir(dir)
 {
+    unlink(ComEnd().c_str());
+    unlink(LoggerEnd().c_str());
     m_socat = Spawn({ "socat", "pty,raw,echo=0,link=" + ComEnd(), "pty,raw,echo=0,link=" + LoggerEnd() }, "",
                     dir + "/socat.log");
     m_ok = WaitFor([&] { return Exists(ComEnd()) && Exists(LoggerEnd()); }, 5000);

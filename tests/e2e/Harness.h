@@ -61,6 +61,9 @@ public:
     bool Click(const std::string& hwnd, int id);
     void SetText(const std::string& hwnd, int id, const std::string& text);
     void Key(const std::string& hwnd, int vk);
+    // Holds a file open without sharing, as another program may, until Release().
+    bool Hold(const std::string& winePath);
+    void Release();
     void Close(const std::string& hwnd);
     void SysCommand(const std::string& hwnd, unsigned value);
     int Focus(const std::string& hwnd);

@@ -131,6 +131,10 @@ TEST_F(SerialControl, OutputSendsExactlyTheBytes)
     parent.comm.SetInBufferCount(0);
     parent.comm.SetOutput(CString(command.data(), static_cast<int>(command.size())));
     EXPECT_EQ(command, cable.Receive(command.size()));
+    // The reply after a command comes in as usual.
+    cable.Send("reply");
+    ASSERT_TRUE(PumpUntil([&] { return parent.received.size() >= 5; }, 3000));
+    EXPECT_EQ("reply", parent.received);
 }
 
 TEST_F(SerialControl, DiscardLeavesNoStaleEvent)

@@ -8,6 +8,7 @@
 //   click HWND ID
 //   settext HWND ID TEXT      key HWND VK          close HWND       syscommand HWND N
 //   controls HWND             focus HWND           minimize HWND    pid HWND
+//   hold PATH                 release
 //   quit
 //
 // Replies are one line, "ok ..." or "err ..."; `controls` adds one line per
@@ -22,6 +23,8 @@
 #include <vector>
 
 namespace {
+
+HANDLE g_held = INVALID_HANDLE_VALUE;
 
 std::string Utf8(const std::wstring& text)
 {
@@ -170,6 +173,17 @@ std::string Execute(const std::string& line, bool& quit)
     const std::vector<std::string> a = Split(line, 4);
     const std::string& cmd = a[0];
     const size_t n = a.size();
+    if (cmd == "hold" && n >= 2) {
+        // Holds a file open without sharing, as another program may.
+        const std::wstring path = Wide(Unescape(line.substr(5)));
+        g_held = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+        return g_held != INVALID_HANDLE_VALUE ? "ok" : "err " + std::to_string(GetLastError());
+    }
+    if (cmd == "release") {
+        CloseHandle(g_held);
+        g_held = INVALID_HANDLE_VALUE;
+        return "ok";
+    }
     if (cmd == "quit") {
         quit = true;
         return "ok";

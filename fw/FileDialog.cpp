@@ -1,0 +1,66 @@
+#include "fw/FileDialog.h"
+
+#include "fw/App.h"
+#include "fw/Wnd.h"
+
+#include <commdlg.h>
+
+namespace {
+std::wstring TrimBlanks(const std::wstring& text)
+{
+    const size_t first = text.find_first_not_of(L' ');
+    if (first == std::wstring::npos)
+        return std::wstring();
+    return text.substr(first, text.find_last_not_of(L' ') - first + 1);
+}
+}  // namespace
+
+CFileDialog::CFileDialog(BOOL openFileDialog, const char* defaultExt, const char* fileName, DWORD flags,
+                         const char* filter, CWnd* parent)
+    : m_ofn(), m_bOpenFileDialog(openFileDialog), m_pParentWnd(parent)
+{
+    // "desc|pattern|desc|pattern||" becomes "desc\0pattern\0desc\0pattern\0\0".
+    if (filter) {
+        const std::wstring all = Widen(filter);
+        size_t start = 0;
+        bool pattern = false;
+        for (size_t bar; (bar = all.find(L'|', start)) != std::wstring::npos; start = bar + 1) {
+            const std::wstring part = all.substr(start, bar - start);
+            if (part.empty() && !pattern)
+                break;
+            m_filter += pattern ? TrimBlanks(part) : part;
+            m_filter += L'\0';
+            pattern = !pattern;
+        }
+        m_filter += L'\0';
+    }
+    if (defaultExt)
+        m_defaultExt = Widen(defaultExt);
+    if (fileName)
+        m_file = Widen(fileName);
+
+    m_ofn.lStructSize = sizeof(m_ofn);
+    m_ofn.Flags = flags | OFN_EXPLORER;
+}
+
+INT_PTR CFileDialog::DoModal()
+{
+    HWND owner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
+    if (!owner && AfxGetMainWnd())
+        owner = AfxGetMainWnd()->m_hWnd;
+    std::wstring buffer = m_file;
+    buffer.resize(32768, L'\0');
+    m_ofn.hwndOwner = owner;
+    m_ofn.hInstance = AfxGetInstanceHandle();
+    m_ofn.lpstrFilter = m_filter.empty() ? nullptr : m_filter.c_str();
+    m_ofn.nFilterIndex = 1;
+    m_ofn.lpstrFile = &buffer[0];
+    m_ofn.nMaxFile = static_cast<DWORD>(buffer.size());
+    m_ofn.lpstrDefExt = m_defaultExt.empty() ? nullptr : m_defaultExt.c_str();
+    const BOOL ok = m_bOpenFileDialog ? GetOpenFileNameW(&m_ofn) : GetSaveFileNameW(&m_ofn);
+    m_ofn.lpstrFile = nullptr;
+    if (!ok)
+        return IDCANCEL;
+    m_file = buffer.c_str();
+    return IDOK;
+}

@@ -1,0 +1,3 @@
+#include "ui/MainDialog.h"
+
+void CMainDialog::OnErase() {}
