@@ -1,6 +1,7 @@
 #include "ui/MainDialog.h"
 
 #include "fw/App.h"
+#include "ui/AboutDialog.h"
 
 BEGIN_MESSAGE_MAP(CMainDialog, CDialog)
     ON_WM_CREATE()
@@ -45,6 +46,7 @@ BOOL CMainDialog::OnInitDialog()
 {
     CDialog::OnInitDialog();
 
+    AddAboutEntry(m_hWnd, AfxGetInstanceHandle());
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
@@ -52,8 +54,13 @@ BOOL CMainDialog::OnInitDialog()
     return TRUE;
 }
 
-void CMainDialog::OnSysCommand(UINT, LPARAM)
+void CMainDialog::OnSysCommand(UINT nID, LPARAM)
 {
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDialog about;
+        about.DoModal();
+        return;
+    }
     Default();
 }
 

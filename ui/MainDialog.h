@@ -35,6 +35,7 @@ protected:
     void OnRead();
     void OnTimer(UINT_PTR nIDEvent);
     void OnErase();
+    void WaitNextSecond();
     void EndReadOut();
 
     // The port setting (settings/)

@@ -1,4 +1,5 @@
 // The program's own resources, read back out of vorlix.exe.
+#include "ui/AboutDialog.h"
 #include "ui/resource.h"
 
 #include <gtest/gtest.h>
@@ -179,6 +180,73 @@ TEST_F(Resources, PortDialogTemplate)
     ExpectControl(d.controls[3], IDC_COM2, kButton, L"COM 2", 50, 40, 38, 10, radio);
     ExpectControl(d.controls[4], IDC_COM3, kButton, L"COM 3", 50, 60, 38, 10, radio);
     ExpectControl(d.controls[5], IDC_COM4, kButton, L"COM 4", 50, 80, 38, 10, radio);
+}
+
+TEST_F(Resources, AboutBoxAndEraseConfirmationTemplates)
+{
+    const DWORD popup = DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    const BYTE* about = Find(RT_DIALOG, IDD_ABOUTBOX);
+    ASSERT_NE(nullptr, about);
+    Dialog d = ReadDialog(about);
+    EXPECT_EQ(popup, d.style);
+    EXPECT_EQ(L"Info \u00FCber Vorlix", d.caption);
+    EXPECT_EQ(235, d.cx);
+    EXPECT_EQ(55, d.cy);
+    ASSERT_EQ(4u, d.controls.size());
+    EXPECT_EQ(static_cast<DWORD>(WS_CHILD | WS_VISIBLE | SS_ICON), d.controls[0].style);
+    EXPECT_EQ(L"#128", d.controls[0].caption) << "the icon IDR_MAINFRAME";
+    ExpectControl(d.controls[1], IDC_STATIC, kStatic, L"Vorlix Version 1.01", 40, 10, 119, 8,
+                  WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT | SS_NOPREFIX);
+    EXPECT_EQ(40, d.controls[2].x);
+    EXPECT_EQ(25, d.controls[2].y);
+    ExpectControl(d.controls[3], IDOK, kButton, L"OK", 178, 7, 50, 14,
+                  WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON);
+
+    const BYTE* confirm = Find(RT_DIALOG, IDD_CONFIRM_ERASE);
+    ASSERT_NE(nullptr, confirm);
+    d = ReadDialog(confirm);
+    EXPECT_EQ(popup, d.style);
+    EXPECT_EQ(L"Information", d.caption);
+    EXPECT_EQ(186, d.cx);
+    EXPECT_EQ(79, d.cy);
+    ASSERT_EQ(3u, d.controls.size());
+    const DWORD button = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
+    ExpectControl(d.controls[0], IDOK, kButton, L"JA/Yes", 35, 58, 50, 14, button | BS_DEFPUSHBUTTON);
+    ExpectControl(d.controls[1], IDCANCEL, kButton, L"NEIN/No", 101, 58, 50, 14, button);
+    ExpectControl(d.controls[2], IDC_STATIC, kStatic,
+                  L"Alle gespeicherten Daten gehen verloren!\nWirklich l\u00F6schen?\n\nAll data will erase! Realy delete?",
+                  29, 13, 133, 36, WS_CHILD | WS_VISIBLE | WS_GROUP | SS_CENTER);
+}
+
+TEST_F(Resources, SystemMenuEndsWithSeparatorAndAboutEntry)
+{
+    HWND window = CreateWindowW(L"STATIC", L"menu", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(window);
+    HMENU menu = GetSystemMenu(window, FALSE);
+    ASSERT_TRUE(menu);
+    const int before = GetMenuItemCount(menu);
+    AddAboutEntry(window, module);
+    menu = GetSystemMenu(window, FALSE);
+    const int count = GetMenuItemCount(menu);
+    ASSERT_EQ(before + 2, count);
+    MENUITEMINFOW separator = {};
+    separator.cbSize = sizeof separator;
+    separator.fMask = MIIM_FTYPE;
+    GetMenuItemInfoW(menu, count - 2, TRUE, &separator);
+    EXPECT_TRUE(separator.fType & MFT_SEPARATOR);
+    wchar_t text[64] = L"";
+    GetMenuStringW(menu, count - 1, text, 64, MF_BYPOSITION);
+    EXPECT_EQ(std::wstring(L"Inf&o \u00FCber Vorlix..."), text);
+    EXPECT_EQ(static_cast<UINT>(IDM_ABOUTBOX), GetMenuItemID(menu, count - 1));
+
+    // Without a system menu, or without the text, nothing is added.
+    HWND plain = CreateWindowW(L"STATIC", L"plain", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_NO_FATAL_FAILURE(AddAboutEntry(plain, module));
+    const int again = GetMenuItemCount(GetSystemMenu(window, FALSE));
+    AddAboutEntry(window, GetModuleHandleW(nullptr));  // this test program has no such string
+    EXPECT_EQ(again, GetMenuItemCount(GetSystemMenu(window, FALSE)));
+    DestroyWindow(plain);
+    DestroyWindow(window);
 }
 
 TEST_F(Resources, AboutStringAndIcon)
