@@ -6,7 +6,6 @@
 #include <new>
 
 namespace {
-const wchar_t kWndProperty[] = L"fw.CWnd";
 
 // The dialog being created by DoModal, and the hook that attaches it to its
 // window before the window's first message.
@@ -26,19 +25,21 @@ CWnd::~CWnd()
 
 CWnd* CWnd::FromHandle(HWND hWnd)
 {
-    return hWnd ? static_cast<CWnd*>(::GetPropW(hWnd, kWndProperty)) : nullptr;
+    // The window's user data holds its object: a lookup that stays inside the
+    // process (a window property costs a trip to the system on every message).
+    return hWnd ? reinterpret_cast<CWnd*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA)) : nullptr;
 }
 
 void CWnd::Attach(HWND hWnd)
 {
     m_hWnd = hWnd;
-    ::SetPropW(hWnd, kWndProperty, this);
+    ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 void CWnd::Detach()
 {
     if (m_hWnd && ::IsWindow(m_hWnd))
-        ::RemovePropW(m_hWnd, kWndProperty);
+        ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
     m_hWnd = nullptr;
     m_pfnSuper = nullptr;
 }

@@ -13,6 +13,8 @@ constexpr UINT kWakeMessage = WM_APP + 0x3F01;
 // the GUI thread's other messages keep flowing during a long burst.
 constexpr int kEventsPerWake = 512;
 constexpr DWORD kReadChunk = 4096;
+constexpr DWORD kSmallRead = 64;
+constexpr DWORD kGatherMillis = 4;
 
 class CLock {
 public:
@@ -379,6 +381,7 @@ CString CMSComm::GetInput()
 {
     RequireOpen("gelesen", "read");
     std::string taken;
+    bool wake;
     {
         CLock lock(m_lock);
         size_t count = m_input.size();
@@ -386,8 +389,12 @@ CString CMSComm::GetInput()
             count = std::min(count, static_cast<size_t>(m_nInputLen));
         taken.assign(m_input.begin(), m_input.begin() + static_cast<std::ptrdiff_t>(count));
         m_input.erase(m_input.begin(), m_input.begin() + static_cast<std::ptrdiff_t>(count));
+        // Waking the reader costs a trip through the system: only when it waits.
+        wake = count > 0 && m_bReaderWaiting;
+        if (wake)
+            m_bReaderWaiting = false;
     }
-    if (!taken.empty())
+    if (wake)
         SetEvent(m_hSpace);
     return CString(std::move(taken));
 }
@@ -411,6 +418,7 @@ void CMSComm::ReadLoop()
         {
             CLock lock(m_lock);
             room = m_nCapacity > m_input.size() ? m_nCapacity - m_input.size() : 0;
+            m_bReaderWaiting = room == 0;
         }
         if (room == 0) {
             // The GUI thread has not taken what came; let the driver hold the rest.
@@ -459,6 +467,10 @@ void CMSComm::ReadLoop()
             break;
         if (got)
             Deliver(buffer, got, 0);
+        // A slow line brings its bytes one by one: gather a few before the next
+        // read, which costs far more than the bytes themselves.
+        if (got > 0 && got < kSmallRead)
+            Sleep(kGatherMillis);
 
         // An idle read ends with ERROR_TIMEOUT on some drivers, with 0 bytes on others.
         if (error == ERROR_OPERATION_ABORTED) {

@@ -108,5 +108,6 @@ private:
     unsigned long m_nPendingReceive = 0; // receive events still to raise
     std::deque<short> m_pendingErrors;   // line-error events still to raise
     bool m_bLost = false;
+    bool m_bReaderWaiting = false;       // the reader waits for room in m_input
     volatile LONG m_nWakePosted = 0;     // 1 while a wake message is in the queue
 };

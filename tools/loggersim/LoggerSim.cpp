@@ -112,6 +112,12 @@ std::string Simulator::Records() const
     return m_stored;
 }
 
+std::chrono::steady_clock::time_point Simulator::FirstSent() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_firstSent;
+}
+
 std::chrono::steady_clock::time_point Simulator::LastSent() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -164,6 +170,10 @@ void Simulator::Reply()
 {
     ++m_readOuts;
     const std::string data = Records();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_firstSent = std::chrono::steady_clock::now();
+    }
     m_sending = true;
     timespec next;
     clock_gettime(CLOCK_MONOTONIC, &next);

@@ -43,7 +43,8 @@ public:
     int Erases() const { return m_erases.load(); }
     bool Sending() const { return m_sending.load(); }
     std::string Records() const;
-    // When the last byte of the latest reply went out.
+    // When the first and the last byte of the latest reply went out.
+    std::chrono::steady_clock::time_point FirstSent() const;
     std::chrono::steady_clock::time_point LastSent() const;
 
 private:
@@ -61,6 +62,7 @@ private:
     mutable std::mutex m_mutex;
     std::string m_received;
     std::string m_stored;
+    std::chrono::steady_clock::time_point m_firstSent{};
     std::chrono::steady_clock::time_point m_lastSent{};
 };
 
