@@ -35,6 +35,9 @@ void CMainDialog::OnRead()
     m_nUnwritten = 0;
     m_nLineErrors = 0;
     m_nLastCount = 0;
+    // The logger sends its records from a line start: a line the previous run
+    // left unfinished must not shift the layout of the new table.
+    m_nPos = 0;
     SendCommand(kReadOutCommand);
     m_nCount = 0;
 }

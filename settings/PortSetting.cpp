@@ -5,7 +5,7 @@
 namespace {
 // No sensible setting file has a longer first line; a longer one is cut here
 // instead of being read whole into memory.
-constexpr size_t kMaxLine = 4096;
+constexpr size_t kMaxLine = 1 << 20;
 
 bool IsSpace(char c)
 {

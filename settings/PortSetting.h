@@ -16,6 +16,6 @@ int ParsePortIndex(const char* text);
 // The index as the file stores it, the line feed included.
 CString FormatPortIndex(int index);
 
-// The first line of the archive (at most a few kilobytes of it), parsed.
+// The first line of the archive (at most its first MiB), parsed.
 int ReadPortSetting(CArchive& ar);
 void WritePortSetting(CArchive& ar, int index);

@@ -1,0 +1,178 @@
+// Load, garbage, a pulled cable and odd setting files: every one ends in a
+// defined state, with nothing received lost without a word.
+#include "Fixture.h"
+
+#include "readout/RecordFormatter.h"
+
+#include <algorithm>
+#include <climits>
+#include <random>
+
+namespace e2e {
+namespace {
+
+std::string Table(const std::string& received)
+{
+    uint8_t pos = 0;
+    return FormatRecords(received, pos);
+}
+
+class Robustness : public VorlixTest {
+protected:
+    void StartRun(const std::string& file)
+    {
+        ASSERT_TRUE(driver().Click(main, IDC_READ));
+        const std::string chooser = driver().WaitOwned(main, 10000);
+        ASSERT_FALSE(chooser.empty());
+        driver().SetText(chooser, 0x47c, WinePath(file));
+        ASSERT_TRUE(driver().Click(chooser, IDOK_));
+        for (int i = 0; i < 300 && driver().Visible(chooser); ++i)
+            Sleep(10);
+    }
+
+    bool WaitForEnd(int timeoutMs)
+    {
+        Sleep(300);
+        for (int waited = 0; waited < timeoutMs; waited += 20) {
+            if (driver().Enabled(main, IDC_READ))
+                return true;
+            Sleep(20);
+        }
+        return false;
+    }
+
+    void ReadOutAndCompare(const std::string& data, long byteMicros, int timeoutMs)
+    {
+        loggersim::Options options;
+        options.records = data;
+        options.raw = true;
+        options.byteMicros = byteMicros;
+        StartLogger(options);
+        ASSERT_FALSE(StartProgram().empty());
+        StartRun(dir + "/table.txt");
+        ASSERT_TRUE(WaitForEnd(timeoutMs));
+        EXPECT_TRUE(ErrorBox(500).empty()) << driver().StaticTexts(ErrorBox(10));
+        const std::string table = ReadFile(dir + "/table.txt");
+        const std::string expected = Table(data);
+        EXPECT_EQ(expected.size(), table.size());
+        EXPECT_TRUE(expected == table) << "the table differs from what the layout gives";
+        EXPECT_EQ(std::to_string(data.size()), driver().Text(main, IDC_BYTES));
+    }
+};
+
+TEST_F(Robustness, OneMegabyteUnpacedArrivesWhole)
+{
+    std::string records = loggersim::MakeRecords(32768);
+    ReadOutAndCompare(records, 0, 120000);
+}
+
+TEST_F(Robustness, SixtyFourKilobytesAt9600BaudArriveWhole)
+{
+    std::string records = loggersim::MakeRecords(2048);
+    ReadOutAndCompare(records, 1042, 120000);
+}
+
+TEST_F(Robustness, GarbageZeroBytesEndlessLinesAndEmptyLines)
+{
+    std::mt19937 random(42);
+    std::string data;
+    for (int i = 0; i < 20000; ++i)
+        data += static_cast<char>(random() & 0xFF);
+    data += std::string("\0\0\x1A\xFF\r\r\r", 7);
+    data += std::string(100000, '7');  // a line with no end
+    data += std::string(5000, '\n');
+    data += std::string(3000, '\r');
+    ReadOutAndCompare(data, 0, 60000);
+}
+
+TEST_F(Robustness, PulledCableEndsTheRunKeepsTheDataAndSetupRecovers)
+{
+    loggersim::Options options;
+    options.records = loggersim::MakeRecords(100);
+    StartLogger(options);
+    ASSERT_FALSE(StartProgram().empty());
+    StartRun(dir + "/gezogen.txt");
+    Sleep(1200);
+    cable->Pull();
+    ASSERT_TRUE(WaitForEnd(10000)) << "the run must end by its silence";
+    EXPECT_TRUE(program.Running());
+    const std::string table = ReadFile(dir + "/gezogen.txt");
+    const std::string full = Table(sim->Records());
+    EXPECT_GT(table.size(), 200u) << "what came before the pull is kept";
+    EXPECT_LT(table.size(), full.size());
+    EXPECT_EQ(full.substr(0, table.size()), table);
+
+    // The lost port gives a clear error, and nothing is touched.
+    WriteFile(dir + "/danach.txt", "unchanged");
+    StartRun(dir + "/danach.txt");
+    std::string box = ErrorBox(5000);
+    ASSERT_FALSE(box.empty());
+    const std::string text = driver().StaticTexts(box);
+    EXPECT_NE(std::string::npos, text.find("COM 2")) << text;
+    EXPECT_NE(std::string::npos, text.find("unterbrochen")) << text;
+    EXPECT_NE(std::string::npos, text.find("lost")) << text;
+    Dismiss(box);
+    EXPECT_EQ("unchanged", ReadFile(dir + "/danach.txt"));
+
+    // The cable is back: Setup with OK reopens the port, and a read-out works again.
+    sim->Stop();
+    cable = std::make_unique<Cable>(dir);
+    ASSERT_TRUE(cable->Ok());
+    Session::Get().LinkComPorts({ { 2, cable->ComEnd() } });
+    loggersim::Options again;
+    again.records = loggersim::MakeRecords(10);
+    StartLogger(again);
+    const std::string dialog = OpenPortDialog();
+    ASSERT_TRUE(driver().Click(dialog, IDOK_));
+    EXPECT_TRUE(ErrorBox(1000).empty());
+    StartRun(dir + "/wieder.txt");
+    ASSERT_TRUE(WaitForEnd(10000));
+    EXPECT_EQ(Table(sim->Records()), ReadFile(dir + "/wieder.txt"));
+}
+
+TEST_F(Robustness, OddSettingFilesGiveTheIndexAtoiGives)
+{
+    std::mt19937 random(3);
+    const char alphabet[] = " \t\r\n+-0123456789x\xFF";
+    std::vector<std::string> contents = { "", "\n", "0", "3\r\n", "-0", "+2", "  1x", "\xFF\xFE", "99999999999999",
+                                          "-2147483649", std::string(70000, ' ') + "2", std::string("2\0", 2) };
+    for (int i = 0; i < 6; ++i) {
+        std::string text;
+        for (int j = static_cast<int>(random() % 6); j > 0; --j)
+            text += alphabet[random() % (sizeof alphabet - 1)];
+        contents.push_back(text);
+    }
+    for (const std::string& content : contents) {
+        SCOPED_TRACE("setting file \"" + content.substr(0, 20) + "\"");
+        PutSetting(content);
+        Session::Get().LinkComPorts({ { 1, cable->ComEnd() }, { 2, cable->ComEnd() }, { 3, cable->ComEnd() },
+                                      { 4, cable->ComEnd() } });
+        program.Start(dir);
+        // atoi's index, held within int's range; the port is that index plus one in 16 bits.
+        const std::string firstLine = content.substr(0, content.find('\n'));
+        const long long expected = std::max<long long>(INT_MIN, std::min<long long>(INT_MAX, std::atoll(firstLine.c_str())));
+        const short port = static_cast<short>(static_cast<unsigned short>(expected) + 1u);
+        const bool valid = expected >= 0 && expected <= 3;
+        if (port >= 1 && port <= 4) {
+            main = driver().WaitWindow("Vorlix", 30000);
+            ASSERT_FALSE(main.empty());
+            EXPECT_TRUE(ErrorBox(500).empty());
+        } else {
+            const std::string box = ErrorBox(30000);
+            ASSERT_FALSE(box.empty()) << "a port beyond COM 4 cannot be opened here";
+            Dismiss(box);
+            main = driver().WaitWindow("Vorlix", 10000);
+            ASSERT_FALSE(main.empty());
+        }
+        const std::string dialog = OpenPortDialog();
+        for (int k = 0; k < 4; ++k)
+            EXPECT_EQ(valid && k == expected, driver().Checked(dialog, IDC_COM1 + k)) << "button " << k;
+        driver().Click(dialog, IDCANCEL_);
+        driver().Close(main);
+        ASSERT_TRUE(program.WaitExit(10000));
+        EXPECT_EQ(content, Setting()) << "start-up only reads an existing file";
+    }
+}
+
+}  // namespace
+}  // namespace e2e
