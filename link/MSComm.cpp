@@ -14,7 +14,7 @@ constexpr UINT kWakeMessage = WM_APP + 0x3F01;
 constexpr int kEventsPerWake = 512;
 constexpr DWORD kReadChunk = 4096;
 constexpr DWORD kSmallRead = 64;
-constexpr DWORD kGatherMillis = 4;
+constexpr DWORD kGatherMillis = 10;
 
 class CLock {
 public:

@@ -32,6 +32,7 @@ protected:
 
     // Read-out and erase (readout/)
     void OnComm();
+    bool DisplayMayRefresh();
     void OnRead();
     void OnTimer(UINT_PTR nIDEvent);
     void OnErase();
@@ -63,4 +64,5 @@ private:
     bool m_bReading = false;
     uint32_t m_nUnwritten = 0;
     uint32_t m_nLineErrors = 0;
+    long long m_nRefreshTimes[2] = {};  // performance counter at the last two display refreshes
 };

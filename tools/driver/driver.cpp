@@ -8,7 +8,7 @@
 //   click HWND ID
 //   settext HWND ID TEXT      key HWND VK          close HWND       syscommand HWND N
 //   controls HWND             focus HWND           minimize HWND    pid HWND
-//   hold PATH                 release
+//   hold PATH                 release              rect HWND
 //   quit
 //
 // Replies are one line, "ok ..." or "err ..."; `controls` adds one line per
@@ -223,6 +223,13 @@ std::string Execute(const std::string& line, bool& quit)
         if (!GetGUIThreadInfo(GetWindowThreadProcessId(h, nullptr), &info) || !info.hwndFocus)
             return "err none";
         return "ok " + std::to_string(GetDlgCtrlID(info.hwndFocus));
+    }
+    if (cmd == "rect") {
+        RECT r;
+        if (!GetWindowRect(h, &r))
+            return "err gone";
+        return "ok " + std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right - r.left) +
+               " " + std::to_string(r.bottom - r.top);
     }
     if (cmd == "close")
         return PostMessageW(h, WM_SYSCOMMAND, SC_CLOSE, 0) ? "ok" : "err gone";
