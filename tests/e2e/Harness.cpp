@@ -1,5 +1,7 @@
 #include "Harness.h"
 
+#include "TextEscape.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -150,34 +152,6 @@ std::vector<pid_t> ProcessesNamed(const std::string& name)
 
 // ---- Driver ----------------------------------------------------------------------
 
-namespace {
-std::string Unescape(const std::string& text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 1 < text.size()) {
-            const char c = text[++i];
-            out += c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-std::string Escape(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
-        else out += c;
-    }
-    return out;
-}
-}  // namespace
-
 bool Driver::Connect(int port)
 {
     m_socket = socket(AF_INET, SOCK_STREAM, 0);
@@ -240,7 +214,7 @@ std::string Driver::Call(const std::string& command, bool* ok, int extraLines)
 std::string Driver::WaitWindow(const std::string& title, int timeoutMs)
 {
     bool ok = false;
-    const std::string h = Call("wait-window " + Escape(title) + " " + std::to_string(timeoutMs), &ok);
+    const std::string h = Call("wait-window " + EscapeText(title) + " " + std::to_string(timeoutMs), &ok);
     return ok ? h : std::string();
 }
 
@@ -251,10 +225,10 @@ std::string Driver::WaitOwned(const std::string& owner, int timeoutMs)
     return ok ? h : std::string();
 }
 
-std::string Driver::Title(const std::string& hwnd) { return Unescape(Call("title " + hwnd)); }
+std::string Driver::Title(const std::string& hwnd) { return UnescapeText(Call("title " + hwnd)); }
 std::string Driver::ClassOf(const std::string& hwnd) { return Call("class " + hwnd); }
 bool Driver::Visible(const std::string& hwnd) { return Call("visible " + hwnd) == "1"; }
-std::string Driver::Text(const std::string& hwnd, int id) { return Unescape(Call("text " + hwnd + " " + std::to_string(id))); }
+std::string Driver::Text(const std::string& hwnd, int id) { return UnescapeText(Call("text " + hwnd + " " + std::to_string(id))); }
 bool Driver::Enabled(const std::string& hwnd, int id) { return Call("enabled " + hwnd + " " + std::to_string(id)) == "1"; }
 
 bool Driver::Checked(const std::string& hwnd, int id) { return Call("checked " + hwnd + " " + std::to_string(id)) == "1"; }
@@ -277,13 +251,13 @@ bool Driver::Click(const std::string& hwnd, int id)
 
 void Driver::SetText(const std::string& hwnd, int id, const std::string& text)
 {
-    Call("settext " + hwnd + " " + std::to_string(id) + " " + Escape(text));
+    Call("settext " + hwnd + " " + std::to_string(id) + " " + EscapeText(text));
 }
 
 bool Driver::Hold(const std::string& winePath)
 {
     bool ok = false;
-    Call("hold " + Escape(winePath), &ok);
+    Call("hold " + EscapeText(winePath), &ok);
     return ok;
 }
 
@@ -312,10 +286,37 @@ std::vector<ControlInfo> Driver::Controls(const std::string& hwnd)
         fields >> c.id >> c.cls >> std::hex >> c.style >> std::dec >> c.x >> c.y >> c.width >> c.height;
         std::string rest;
         std::getline(fields, rest);
-        c.text = Unescape(rest.empty() ? rest : rest.substr(1));
+        c.text = UnescapeText(rest.empty() ? rest : rest.substr(1));
         controls.push_back(c);
     }
     return controls;
+}
+
+bool Driver::ChooseTableFile(const std::string& main, const std::string& winePath)
+{
+    constexpr int kRead = 1001, kChooserName = 0x47c, kChooserOk = 1;
+    if (!Click(main, kRead))
+        return false;
+    const std::string chooser = WaitOwned(main, 10000);
+    if (chooser.empty())
+        return false;
+    SetText(chooser, kChooserName, winePath);
+    if (!Click(chooser, kChooserOk))
+        return false;
+    for (int i = 0; i < 300 && Visible(chooser); ++i)
+        std::this_thread::sleep_for(milliseconds(10));
+    return true;
+}
+
+bool Driver::WaitReadEnabled(const std::string& main, int timeoutMs)
+{
+    const auto end = steady_clock::now() + milliseconds(timeoutMs);
+    while (!Enabled(main, 1001)) {
+        if (steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(milliseconds(20));
+    }
+    return true;
 }
 
 // ---- Session -----------------------------------------------------------------------

@@ -69,6 +69,12 @@ public:
     int Focus(const std::string& hwnd);
     std::vector<ControlInfo> Controls(const std::string& hwnd);
 
+    // Clicks Read in the main window, names the file in the chooser and confirms
+    // it; false when no chooser appeared.
+    bool ChooseTableFile(const std::string& main, const std::string& winePath);
+    // Waits until Read is enabled again: the read-out has ended.
+    bool WaitReadEnabled(const std::string& main, int timeoutMs);
+
 private:
     int m_socket = -1;
     std::string m_pending;

@@ -117,14 +117,9 @@ TEST_F(Erase, AReadOutAfterwardsYieldsAnEmptyTable)
     const std::string box = OpenConfirmation();
     ASSERT_TRUE(driver().Click(box, IDOK_));
     ASSERT_GT(WaitReceived(8, 3000), 0);
-    ASSERT_TRUE(driver().Click(main, IDC_READ));
-    const std::string chooser = driver().WaitOwned(main, 10000);
-    ASSERT_FALSE(chooser.empty());
-    driver().SetText(chooser, 0x47c, WinePath(dir + "/nachher.txt"));
-    driver().Click(chooser, IDOK_);
+    ASSERT_TRUE(driver().ChooseTableFile(main, WinePath(dir + "/nachher.txt")));
     Sleep(500);
-    for (int i = 0; i < 300 && !driver().Enabled(main, IDC_READ); ++i)
-        Sleep(20);
+    EXPECT_TRUE(driver().WaitReadEnabled(main, 6000));
     EXPECT_TRUE(Exists(dir + "/nachher.txt"));
     EXPECT_EQ("", ReadFile(dir + "/nachher.txt"));
     EXPECT_EQ("(251.1.)(254.1.)", sim->Received());
@@ -157,23 +152,12 @@ TEST_F(About, AReadOutGoesOnAndEndsWhileTheBoxIsOpen)
     options.records = loggersim::MakeRecords(30);
     StartLogger(options);
     ASSERT_FALSE(StartProgram().empty());
-    ASSERT_TRUE(driver().Click(main, IDC_READ));
-    const std::string chooser = driver().WaitOwned(main, 10000);
-    ASSERT_FALSE(chooser.empty());
-    driver().SetText(chooser, 0x47c, WinePath(dir + "/hinter-info.txt"));
-    driver().Click(chooser, IDOK_);
-    for (int i = 0; i < 300 && driver().Visible(chooser); ++i)
-        Sleep(10);
+    ASSERT_TRUE(driver().ChooseTableFile(main, WinePath(dir + "/hinter-info.txt")));
     driver().SysCommand(main, 0x10);
     const std::string box = driver().WaitOwned(main, 5000);
     ASSERT_FALSE(box.empty());
     // The run ends by itself behind the box: the buttons come back.
-    bool ended = false;
-    for (int i = 0; i < 500 && !ended; ++i) {
-        ended = driver().Enabled(main, IDC_READ);
-        Sleep(20);
-    }
-    EXPECT_TRUE(ended);
+    EXPECT_TRUE(driver().WaitReadEnabled(main, 10000));
     EXPECT_TRUE(driver().Visible(box));
     uint8_t pos = 0;
     EXPECT_EQ(FormatRecords(sim->Records(), pos), ReadFile(dir + "/hinter-info.txt"));

@@ -19,25 +19,10 @@ std::string Table(const std::string& received)
 
 class ReadOut : public VorlixTest {
 protected:
-    // Clicks Read and names the file in the chooser; returns the chooser's window.
-    std::string ChooseFile(const std::string& name)
-    {
-        EXPECT_TRUE(driver().Click(main, IDC_READ));
-        const std::string chooser = driver().WaitOwned(main, 10000);
-        EXPECT_FALSE(chooser.empty()) << "no file chooser";
-        if (chooser.empty())
-            return chooser;
-        driver().SetText(chooser, kChooserName, name);
-        EXPECT_TRUE(driver().Click(chooser, IDOK_));
-        for (int i = 0; i < 300 && driver().Visible(chooser); ++i)
-            Sleep(10);
-        return chooser;
-    }
-
     // A whole start of a run: the file named, the buttons locked.
     void StartRun(const std::string& name)
     {
-        ChooseFile(name);
+        ASSERT_TRUE(driver().ChooseTableFile(main, name));
         ASSERT_TRUE(WaitLocked()) << "the four buttons lock during the run";
     }
 
@@ -50,16 +35,7 @@ protected:
     }
 
     // Waits until the run has ended (the buttons are back); false after the time.
-    bool WaitForEnd(int timeoutMs)
-    {
-        const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (Clock::now() < end) {
-            if (driver().Enabled(main, IDC_READ))
-                return true;
-            Sleep(20);
-        }
-        return false;
-    }
+    bool WaitForEnd(int timeoutMs) { return driver().WaitReadEnabled(main, timeoutMs); }
 
     bool WaitLocked()
     {
@@ -78,7 +54,7 @@ protected:
         return options;
     }
 
-    static constexpr int kChooserName = 0x47c;
+    static constexpr int kChooserName = 0x47c;  // the chooser's name field
 };
 
 TEST_F(ReadOut, WholeRunGivesTheTableAndEndsTwoToFourSecondsAfterTheLastCharacter)
@@ -213,7 +189,7 @@ TEST_F(ReadOut, FileHeldOpenByAnotherProgramIsReportedAndNothingIsSent)
     ASSERT_FALSE(StartProgram().empty());
     WriteFile(dir + "/besetzt.txt", "in use");
     ASSERT_TRUE(driver().Hold(WinePath(dir + "/besetzt.txt")));
-    ChooseFile(WinePath(dir + "/besetzt.txt"));
+    driver().ChooseTableFile(main, WinePath(dir + "/besetzt.txt"));
     const std::string box = ErrorBox(5000);
     driver().Release();
     ASSERT_FALSE(box.empty());
@@ -237,7 +213,7 @@ TEST_F(ReadOut, ClosedPortIsReportedBeforeTheFileIsTouched)
     main = driver().WaitWindow("Vorlix", 10000);
     ASSERT_FALSE(main.empty());
     WriteFile(dir + "/behalten.txt", "keep me");
-    ChooseFile(WinePath(dir + "/behalten.txt"));
+    ASSERT_TRUE(driver().ChooseTableFile(main, WinePath(dir + "/behalten.txt")));
     const std::string box = ErrorBox(5000);
     ASSERT_FALSE(box.empty());
     EXPECT_NE(std::string::npos, driver().StaticTexts(box).find("COM 4 ist nicht ge")) << driver().StaticTexts(box);

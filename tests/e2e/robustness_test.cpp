@@ -19,26 +19,12 @@ std::string Table(const std::string& received)
 
 class Robustness : public VorlixTest {
 protected:
-    void StartRun(const std::string& file)
-    {
-        ASSERT_TRUE(driver().Click(main, IDC_READ));
-        const std::string chooser = driver().WaitOwned(main, 10000);
-        ASSERT_FALSE(chooser.empty());
-        driver().SetText(chooser, 0x47c, WinePath(file));
-        ASSERT_TRUE(driver().Click(chooser, IDOK_));
-        for (int i = 0; i < 300 && driver().Visible(chooser); ++i)
-            Sleep(10);
-    }
+    void StartRun(const std::string& file) { ASSERT_TRUE(driver().ChooseTableFile(main, WinePath(file))); }
 
     bool WaitForEnd(int timeoutMs)
     {
-        Sleep(300);
-        for (int waited = 0; waited < timeoutMs; waited += 20) {
-            if (driver().Enabled(main, IDC_READ))
-                return true;
-            Sleep(20);
-        }
-        return false;
+        Sleep(300);  // the buttons lock just after the chooser closes
+        return driver().WaitReadEnabled(main, timeoutMs);
     }
 
     void ReadOutAndCompare(const std::string& data, long byteMicros, int timeoutMs)

@@ -68,14 +68,9 @@ TEST_F(Screenshots, OfEveryWindow)
     ASSERT_FALSE(StartProgram().empty());
 
     // The main window after a read-out, showing its total.
-    ASSERT_TRUE(driver().Click(main, IDC_READ));
-    const std::string chooser = driver().WaitOwned(main, 10000);
-    ASSERT_FALSE(chooser.empty());
-    driver().SetText(chooser, 0x47c, WinePath(dir + "/messwerte.txt"));
-    driver().Click(chooser, IDOK_);
+    ASSERT_TRUE(driver().ChooseTableFile(main, WinePath(dir + "/messwerte.txt")));
     Sleep(1000);
-    for (int i = 0; i < 400 && !driver().Enabled(main, IDC_READ); ++i)
-        Sleep(20);
+    ASSERT_TRUE(driver().WaitReadEnabled(main, 8000));
     Take("", "main-window");
 
     Restart();

@@ -13,6 +13,8 @@
 //
 // Replies are one line, "ok ..." or "err ..."; `controls` adds one line per
 // control. Text travels as UTF-8 with \n, \t and \\ escaped.
+#include "TextEscape.h"
+
 #include <winsock2.h>
 #include <windows.h>
 #include <ws2tcpip.h>
@@ -46,32 +48,7 @@ std::wstring Wide(const std::string& text)
     return out;
 }
 
-std::string Escape(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else if (c == '\t') out += "\\t";
-        else out += c;
-    }
-    return out;
-}
 
-std::string Unescape(const std::string& text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 1 < text.size()) {
-            const char c = text[++i];
-            out += c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
 
 HWND ParseHwnd(const std::string& s) { return reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::strtoull(s.c_str(), nullptr, 16))); }
 std::string Hex(HWND h) { char b[32]; std::snprintf(b, sizeof b, "%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(h))); return b; }
@@ -82,7 +59,7 @@ std::string WindowText(HWND h)
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutW(h, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000, &result))
         return std::string();
-    return Escape(Utf8(std::wstring(buffer, result)));
+    return EscapeText(Utf8(std::wstring(buffer, result)));
 }
 
 std::string ClassOf(HWND h)
@@ -175,7 +152,7 @@ std::string Execute(const std::string& line, bool& quit)
     const size_t n = a.size();
     if (cmd == "hold" && n >= 2) {
         // Holds a file open without sharing, as another program may.
-        const std::wstring path = Wide(Unescape(line.substr(5)));
+        const std::wstring path = Wide(UnescapeText(line.substr(5)));
         g_held = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
         return g_held != INVALID_HANDLE_VALUE ? "ok" : "err " + std::to_string(GetLastError());
     }
@@ -191,7 +168,7 @@ std::string Execute(const std::string& line, bool& quit)
     if (cmd == "wait-window" && n >= 3) {
         // The title is everything before the last word, which is the timeout.
         const size_t last = line.rfind(' ');
-        const std::string title = Unescape(line.substr(cmd.size() + 1, last - cmd.size() - 1));
+        const std::string title = UnescapeText(line.substr(cmd.size() + 1, last - cmd.size() - 1));
         FindTitle f{ Wide(title), nullptr };
         HWND h = WaitFor([&] { f.found = nullptr; EnumWindows(FindByTitle, reinterpret_cast<LPARAM>(&f)); return f.found; },
                          static_cast<DWORD>(std::atoi(line.substr(last + 1).c_str())));
@@ -274,7 +251,7 @@ std::string Execute(const std::string& line, bool& quit)
         return PostMessageW(control, BM_CLICK, 0, 0) ? "ok" : "err gone";
     }
     if (cmd == "settext") {
-        const std::wstring text = Wide(Unescape(n >= 4 ? a[3] : std::string()));
+        const std::wstring text = Wide(UnescapeText(n >= 4 ? a[3] : std::string()));
         DWORD_PTR result = 0;
         SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 2000, &result);
         return "ok";

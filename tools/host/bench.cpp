@@ -73,14 +73,9 @@ bool RunOnce(Session& session, const std::string& dir, const std::string& main, 
     const std::string table = dir + "/" + label + ".txt";
     std::remove(table.c_str());
     Driver& driver = session.driver();
-    if (!driver.Click(main, IDC_READ))
-        return false;
-    const std::string chooser = driver.WaitOwned(main, 10000);
-    if (chooser.empty())
-        return false;
-    driver.SetText(chooser, 0x47c, WinePath(table));
     const double cpuBefore = CpuSeconds(pid);
-    driver.Click(chooser, 1);
+    if (!driver.ChooseTableFile(main, WinePath(table)))
+        return false;
     while (sim.ReadOuts() == 0 || !sim.Sending())
         Sleep(1);
     const std::string expected = [&] { uint8_t pos = 0; return FormatRecords(sim.Records(), pos); }();

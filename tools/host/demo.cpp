@@ -15,8 +15,7 @@
 using namespace e2e;
 
 namespace {
-constexpr int IDC_READ = 1001, IDC_BYTES = 1004;
-constexpr int kChooserName = 0x47c, kChooserOk = 1;
+constexpr int IDC_BYTES = 1004;
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -61,23 +60,14 @@ int main(int argc, char** argv)
             } else {
                 const std::string table = out + "/messwerte.txt";
                 std::remove(table.c_str());
-                std::string chooser;
-                if (driver.Click(main, IDC_READ))
-                    chooser = driver.WaitOwned(main, 5000);
-                if (chooser.empty()) {
-                    std::printf("vorlix_demo: Read opened no file chooser; only the window is shown\n");
-                    result = 0;
+                if (!driver.ChooseTableFile(main, WinePath(table))) {
+                    std::fprintf(stderr, "vorlix_demo: Read opened no file chooser\n");
                 } else {
-                    driver.SetText(chooser, kChooserName, WinePath(table));
-                    driver.Click(chooser, kChooserOk);
                     std::printf("vorlix_demo: reading out %zu bytes from the simulated logger...\n",
                                 options.records.size());
                     // The run ends by itself once the logger has been quiet for a timer period.
                     Sleep(1000);
-                    const auto start = std::chrono::steady_clock::now();
-                    while (!driver.Enabled(main, IDC_READ) &&
-                           std::chrono::steady_clock::now() - start < std::chrono::minutes(5))
-                        Sleep(100);
+                    driver.WaitReadEnabled(main, 5 * 60 * 1000);
                     std::printf("vorlix_demo: received bytes shown: %s\n", driver.Text(main, IDC_BYTES).c_str());
                     std::printf("vorlix_demo: table file %s (%zu bytes)\n", table.c_str(), ReadFile(table).size());
                     result = ReadFile(table).empty() ? 1 : 0;
