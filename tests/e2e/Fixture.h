@@ -6,7 +6,6 @@
 #include "LoggerSim.h"
 
 #include <gtest/gtest.h>
-#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -66,13 +65,6 @@ protected:
         driver().Click(box, IDOK_);
         for (int i = 0; i < 300 && driver().Visible(box); ++i)
             Sleep(10);
-    }
-    // A screenshot of the whole display, for looking at what the user would see.
-    bool Shot(const std::string& name) const
-    {
-        const std::string command = "import -display " + Session::Get().Display() + " -window root '" + dir + "/" +
-                                    name + ".png' 2>/dev/null";
-        return std::system(command.c_str()) == 0;
     }
     std::string Setting() const { return ReadFile(dir + "/vxsetup.ini"); }
     void PutSetting(const std::string& content) const { WriteFile(dir + "/vxsetup.ini", content); }

@@ -108,6 +108,28 @@ TEST_F(Erase, EscapeDuringThePauseDoesNothing)
     EXPECT_TRUE(program.Running()) << "Escape and Enter do nothing during the pause";
 }
 
+TEST_F(Erase, AClickDuringThePauseIsHandledAtOnceBeforeTheCommandGoesOut)
+{
+    StartLogger(loggersim::Options());
+    ASSERT_FALSE(StartProgram().empty());
+    const std::string box = OpenConfirmation();
+    ASSERT_FALSE(box.empty());
+    while (Now() - static_cast<long long>(Now()) > 0.05)
+        Sleep(2);
+    ASSERT_TRUE(driver().Click(box, IDOK_));
+    Sleep(250);
+    // Setup responds inside the pause: its dialog opens, nested in the erase.
+    ASSERT_TRUE(driver().Click(main, IDC_SETUP));
+    const std::string dialog = driver().WaitOwned(main, 3000);
+    ASSERT_FALSE(dialog.empty());
+    EXPECT_EQ("Com Port", driver().Title(dialog));
+    Sleep(1200);
+    EXPECT_EQ("", sim->Received()) << "the erase waits for the nested dialog";
+    driver().Click(dialog, IDCANCEL_);
+    EXPECT_GT(WaitReceived(8, 3000), 0);
+    EXPECT_EQ("(251.1.)", sim->Received());
+}
+
 TEST_F(Erase, AReadOutAfterwardsYieldsAnEmptyTable)
 {
     loggersim::Options options;
