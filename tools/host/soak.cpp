@@ -96,8 +96,16 @@ int main(int argc, char** argv)
                 for (int i = 0; i < 150 && driver.Enabled(main, IDC_READ); ++i)
                     Sleep(20);
                 driver.WaitReadEnabled(main, 20000);
-                const std::string confirm = driver.Click(main, IDC_ERASE) ? driver.WaitOwned(main, 5000) : "";
+                std::string confirm;
+                for (int attempt = 0; attempt < 3 && confirm.empty(); ++attempt) {
+                    Sleep(200);
+                    if (driver.Click(main, IDC_ERASE))
+                        confirm = driver.WaitOwned(main, 5000);
+                }
                 if (confirm.empty() || !driver.Click(confirm, 1)) {
+                    const std::string shot = "import -display " + session.Display() + " -window root '" + dir +
+                                             "/failed.png' 2>/dev/null";
+                    std::system(shot.c_str());
                     std::fprintf(stderr, "vorlix_soak: run %d: no erase confirmation\n", run);
                     result = 1;
                     break;
