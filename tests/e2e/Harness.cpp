@@ -150,6 +150,25 @@ std::vector<pid_t> ProcessesNamed(const std::string& name)
     return found;
 }
 
+pid_t ProgramPid()
+{
+    for (pid_t pid : ProcessesNamed("vorlix.exe"))
+        if (ReadFile("/proc/" + std::to_string(pid) + "/cmdline").find("vorlix.exe") != std::string::npos)
+            return pid;
+    return -1;
+}
+
+long ProcessStatus(pid_t pid, const char* key)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    const std::string prefix = key;
+    std::string line;
+    while (std::getline(status, line))
+        if (line.compare(0, prefix.size(), prefix) == 0)
+            return std::atol(line.c_str() + prefix.size());
+    return -1;
+}
+
 // ---- Driver ----------------------------------------------------------------------
 
 bool Driver::Connect(int port)

@@ -32,6 +32,10 @@ void RemoveTree(const std::string& path);
 void MakeDirs(const std::string& path);
 // Processes whose command line mentions `name`.
 std::vector<pid_t> ProcessesNamed(const std::string& name);
+// The host process of the running vorlix.exe, -1 when there is none.
+pid_t ProgramPid();
+// A number from /proc/PID/status, e.g. "VmHWM:" in KB or "Threads:"; -1 when absent.
+long ProcessStatus(pid_t pid, const char* key);
 
 struct ControlInfo {
     int id;

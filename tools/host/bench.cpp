@@ -29,15 +29,6 @@ constexpr double kByteSeconds = 10.0 / 9600.0;  // 8N1: ten bits a byte
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-// The Windows process of vorlix.exe.
-pid_t ProgramPid()
-{
-    for (pid_t pid : ProcessesNamed("vorlix.exe"))
-        if (ReadFile("/proc/" + std::to_string(pid) + "/cmdline").find("vorlix.exe") != std::string::npos)
-            return pid;
-    return -1;
-}
-
 double CpuSeconds(pid_t pid)
 {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
@@ -48,16 +39,6 @@ double CpuSeconds(pid_t pid)
         if (i == 15) stime = std::stoull(field);
     }
     return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-long PeakKilobytes(pid_t pid)
-{
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.compare(0, 6, "VmHWM:") == 0)
-            return std::atol(line.c_str() + 6);
-    return -1;
 }
 
 std::string Records(size_t bytes)
@@ -137,7 +118,7 @@ bool Run(Session& session, size_t pacedBytes, size_t unpacedBytes)
             const double before = CpuSeconds(pid);
             Sleep(10000);
             std::printf("idle     CPU over 10 s with the port open: %.3f s (%.2f %%), peak memory %ld KB\n",
-                        CpuSeconds(pid) - before, (CpuSeconds(pid) - before) * 10.0, PeakKilobytes(pid));
+                        CpuSeconds(pid) - before, (CpuSeconds(pid) - before) * 10.0, ProcessStatus(pid, "VmHWM:"));
         }
         session.driver().Close(main);
         program.WaitExit(5000);

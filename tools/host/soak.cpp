@@ -20,24 +20,6 @@ constexpr int IDC_READ = 1001, IDC_ERASE = 1002;
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-long StatusKilobytes(pid_t pid, const char* key)
-{
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.compare(0, std::string(key).size(), key) == 0)
-            return std::atol(line.c_str() + std::string(key).size());
-    return -1;
-}
-
-pid_t ProgramPid()
-{
-    for (pid_t pid : ProcessesNamed("vorlix.exe"))
-        if (ReadFile("/proc/" + std::to_string(pid) + "/cmdline").find("vorlix.exe") != std::string::npos)
-            return pid;
-    return -1;
-}
-
 int OpenFiles(pid_t pid)
 {
     // Wine keeps a host file descriptor behind most of a process's handles.
@@ -52,8 +34,8 @@ int OpenFiles(pid_t pid)
 
 void Report(pid_t pid, int run)
 {
-    std::printf("run %3d: RSS %ld KB, open files %d, threads %ld\n", run, StatusKilobytes(pid, "VmRSS:"),
-                OpenFiles(pid), StatusKilobytes(pid, "Threads:"));
+    std::printf("run %3d: RSS %ld KB, open files %d, threads %ld\n", run, ProcessStatus(pid, "VmRSS:"),
+                OpenFiles(pid), ProcessStatus(pid, "Threads:"));
     std::fflush(stdout);
 }
 }  // namespace
@@ -124,7 +106,7 @@ int main(int argc, char** argv)
                 if (run == 1 || run == 10 || run % 25 == 0 || run == runs)
                     Report(pid, run);
             }
-            std::printf("peak memory %ld KB\n", StatusKilobytes(pid, "VmHWM:"));
+            std::printf("peak memory %ld KB\n", ProcessStatus(pid, "VmHWM:"));
             driver.Close(main);
             program.WaitExit(5000);
         }
