@@ -327,15 +327,44 @@ bool Driver::ChooseTableFile(const std::string& main, const std::string& winePat
     return true;
 }
 
-bool Driver::WaitReadEnabled(const std::string& main, int timeoutMs)
+bool Driver::WaitDeleteEnabled(const std::string& main, bool enabled, int timeoutMs)
 {
+    constexpr int kErase = 1002;
     const auto end = steady_clock::now() + milliseconds(timeoutMs);
-    while (!Enabled(main, 1001)) {
+    while (Enabled(main, kErase) != enabled) {
         if (steady_clock::now() > end)
             return false;
         std::this_thread::sleep_for(milliseconds(20));
     }
     return true;
+}
+
+bool Driver::WaitReadOutStarted(const std::string& main, int timeoutMs)
+{
+    return WaitDeleteEnabled(main, false, timeoutMs);
+}
+
+bool Driver::WaitReadOutEnded(const std::string& main, int timeoutMs)
+{
+    return WaitDeleteEnabled(main, true, timeoutMs);
+}
+
+std::vector<std::string> Driver::Handles(const std::string& hwnd)
+{
+    std::vector<std::string> handles;
+    std::istringstream lines(Call("handles " + hwnd, nullptr, -1));
+    std::string line;
+    std::getline(lines, line);  // the count
+    while (std::getline(lines, line))
+        handles.push_back(UnescapeText(line));
+    return handles;
+}
+
+int Driver::Windows(const std::string& hwnd)
+{
+    bool ok = false;
+    const std::string count = Call("windows " + hwnd, &ok);
+    return ok ? std::atoi(count.c_str()) : -1;
 }
 
 // ---- Session -----------------------------------------------------------------------

@@ -76,10 +76,20 @@ public:
     // Clicks Read in the main window, names the file in the chooser and confirms
     // it; false when no chooser appeared.
     bool ChooseTableFile(const std::string& main, const std::string& winePath);
-    // Waits until Read is enabled again: the read-out has ended.
-    bool WaitReadEnabled(const std::string& main, int timeoutMs);
+    // The program locks the four buttons one by one when a read-out starts and
+    // gives them back the same way at its end, Delete last both times: these
+    // wait for Delete, so that the whole change has happened.
+    bool WaitReadOutStarted(const std::string& main, int timeoutMs);
+    bool WaitReadOutEnded(const std::string& main, int timeoutMs);
+
+    // What the window's process holds: its kernel handles ("type name" each),
+    // and how many windows; -1 when the window is gone.
+    std::vector<std::string> Handles(const std::string& hwnd);
+    int Windows(const std::string& hwnd);
 
 private:
+    bool WaitDeleteEnabled(const std::string& main, bool enabled, int timeoutMs);
+
     int m_socket = -1;
     std::string m_pending;
 };

@@ -140,8 +140,8 @@ TEST_F(Erase, AReadOutAfterwardsYieldsAnEmptyTable)
     ASSERT_TRUE(driver().Click(box, IDOK_));
     ASSERT_GT(WaitReceived(8, 3000), 0);
     ASSERT_TRUE(driver().ChooseTableFile(main, WinePath(dir + "/nachher.txt")));
-    Sleep(500);
-    EXPECT_TRUE(driver().WaitReadEnabled(main, 6000));
+    EXPECT_TRUE(driver().WaitReadOutStarted(main, 3000));
+    EXPECT_TRUE(driver().WaitReadOutEnded(main, 6000));
     EXPECT_TRUE(Exists(dir + "/nachher.txt"));
     EXPECT_EQ("", ReadFile(dir + "/nachher.txt"));
     EXPECT_EQ("(251.1.)(254.1.)", sim->Received());
@@ -179,7 +179,7 @@ TEST_F(About, AReadOutGoesOnAndEndsWhileTheBoxIsOpen)
     const std::string box = driver().WaitOwned(main, 5000);
     ASSERT_FALSE(box.empty());
     // The run ends by itself behind the box: the buttons come back.
-    EXPECT_TRUE(driver().WaitReadEnabled(main, 10000));
+    EXPECT_TRUE(driver().WaitReadOutEnded(main, 10000));
     EXPECT_TRUE(driver().Visible(box));
     uint8_t pos = 0;
     EXPECT_EQ(FormatRecords(sim->Records(), pos), ReadFile(dir + "/hinter-info.txt"));

@@ -35,7 +35,7 @@ protected:
     }
 
     // Waits until the run has ended (the buttons are back); false after the time.
-    bool WaitForEnd(int timeoutMs) { return driver().WaitReadEnabled(main, timeoutMs); }
+    bool WaitForEnd(int timeoutMs) { return driver().WaitReadOutEnded(main, timeoutMs); }
 
     bool WaitLocked()
     {

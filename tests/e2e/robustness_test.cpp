@@ -23,8 +23,7 @@ protected:
 
     bool WaitForEnd(int timeoutMs)
     {
-        Sleep(300);  // the buttons lock just after the chooser closes
-        return driver().WaitReadEnabled(main, timeoutMs);
+        return driver().WaitReadOutStarted(main, 3000) && driver().WaitReadOutEnded(main, timeoutMs);
     }
 
     void ReadOutAndCompare(const std::string& data, long byteMicros, int timeoutMs)

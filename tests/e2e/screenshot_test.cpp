@@ -69,8 +69,8 @@ TEST_F(Screenshots, OfEveryWindow)
 
     // The main window after a read-out, showing its total.
     ASSERT_TRUE(driver().ChooseTableFile(main, WinePath(dir + "/messwerte.txt")));
-    Sleep(1000);
-    ASSERT_TRUE(driver().WaitReadEnabled(main, 8000));
+    ASSERT_TRUE(driver().WaitReadOutStarted(main, 3000));
+    ASSERT_TRUE(driver().WaitReadOutEnded(main, 8000));
     Take("", "main-window");
 
     Restart();

@@ -66,8 +66,8 @@ int main(int argc, char** argv)
                     std::printf("vorlix_demo: reading out %zu bytes from the simulated logger...\n",
                                 options.records.size());
                     // The run ends by itself once the logger has been quiet for a timer period.
-                    Sleep(1000);
-                    driver.WaitReadEnabled(main, 5 * 60 * 1000);
+                    driver.WaitReadOutStarted(main, 3000);
+                    driver.WaitReadOutEnded(main, 5 * 60 * 1000);
                     std::printf("vorlix_demo: received bytes shown: %s\n", driver.Text(main, IDC_BYTES).c_str());
                     std::printf("vorlix_demo: table file %s (%zu bytes)\n", table.c_str(), ReadFile(table).size());
                     result = ReadFile(table).empty() ? 1 : 0;
