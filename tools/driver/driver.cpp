@@ -9,14 +9,16 @@
 //   settext HWND ID TEXT      key HWND VK          close HWND       syscommand HWND N
 //   controls HWND             focus HWND           minimize HWND    pid HWND
 //   hold PATH                 release              rect HWND
+//   handles HWND              windows HWND
 //   quit
 //
 // Replies are one line, "ok ..." or "err ..."; `controls` adds one line per
-// control. Text travels as UTF-8 with \n, \t and \\ escaped.
+// control, `handles` one per kernel handle of the window's process. Text travels as UTF-8 with \n, \t and \\ escaped.
 #include "TextEscape.h"
 
 #include <winsock2.h>
 #include <windows.h>
+#include <winternl.h>
 #include <ws2tcpip.h>
 
 #include <cstdio>
@@ -134,6 +136,69 @@ HWND Control(const std::vector<std::string>& a)
     return GetDlgItem(ParseHwnd(a[1]), std::atoi(a[2].c_str()));
 }
 
+std::string ObjectText(HANDLE object, int infoClass)
+{
+    // Both the type and the name information begin with the string.
+    alignas(UNICODE_STRING) char buffer[4096];
+    ULONG length = 0;
+    if (NtQueryObject(object, static_cast<OBJECT_INFORMATION_CLASS>(infoClass), buffer, sizeof buffer, &length) != 0)
+        return std::string();
+    const auto* text = reinterpret_cast<const UNICODE_STRING*>(buffer);
+    return text->Buffer ? Utf8(std::wstring(text->Buffer, text->Length / sizeof(wchar_t))) : std::string();
+}
+
+// The kernel handles of a process, "type name" each. Wine reports no count
+// through GetProcessHandleCount, so every possible handle value is tried.
+std::vector<std::string> KernelHandles(DWORD pid)
+{
+    constexpr int kObjectName = 1, kObjectType = 2;
+    std::vector<std::string> handles;
+    HANDLE process = OpenProcess(PROCESS_DUP_HANDLE, FALSE, pid);
+    if (!process)
+        return handles;
+    for (UINT_PTR value = 4; value < 4 * 16384; value += 4) {
+        HANDLE copy;
+        if (DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
+                            DUPLICATE_SAME_ACCESS)) {
+            handles.push_back(ObjectText(copy, kObjectType) + " " + ObjectText(copy, kObjectName));
+            CloseHandle(copy);
+        }
+    }
+    CloseHandle(process);
+    return handles;
+}
+
+struct ProcessWindows {
+    DWORD pid;
+    int count;
+};
+
+BOOL CALLBACK CountChild(HWND, LPARAM l)
+{
+    ++reinterpret_cast<ProcessWindows*>(l)->count;
+    return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND h, LPARAM l)
+{
+    auto* windows = reinterpret_cast<ProcessWindows*>(l);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    if (pid == windows->pid) {
+        ++windows->count;
+        EnumChildWindows(h, CountChild, l);
+    }
+    return TRUE;
+}
+
+// Every window of the process, top-level and child, visible or not.
+int Windows(DWORD pid)
+{
+    ProcessWindows windows{ pid, 0 };
+    EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&windows));
+    return windows.count;
+}
+
 void PostKey(HWND window, WPARAM vk)
 {
     GUITHREADINFO info = {};
@@ -193,6 +258,18 @@ std::string Execute(const std::string& line, bool& quit)
         DWORD pid = 0;
         GetWindowThreadProcessId(h, &pid);
         return "ok " + std::to_string(pid);
+    }
+    if (cmd == "handles" || cmd == "windows") {
+        DWORD pid = 0;
+        if (!GetWindowThreadProcessId(h, &pid))
+            return "err gone";
+        if (cmd == "windows")
+            return "ok " + std::to_string(Windows(pid));
+        std::string out;
+        const std::vector<std::string> handles = KernelHandles(pid);
+        for (const std::string& handle : handles)
+            out += "\n" + EscapeText(handle);
+        return "ok " + std::to_string(handles.size()) + out;
     }
     if (cmd == "focus") {
         GUITHREADINFO info = {};

@@ -1,22 +1,28 @@
 // vorlix_soak: long use in one program run. Reads the simulated logger out and
-// erases it again and again, and prints the process's memory and handle
-// counts (open host files behind Wine's handles, threads), so that growth
-// from the tenth run to the last shows.
+// erases it again and again, and prints what the process holds along the way:
+// memory, kernel handles, windows, the host files behind Wine's handles and
+// threads. It fails when the process holds more at the last run than at the
+// tenth, apart from what Wine's own file chooser keeps (see kChooserKey).
 //
 //   vorlix_soak [RUNS]   (VORLIX_EXE, VXDRIVER_EXE, VX_E2E_WORK as for the tests)
 #include "Harness.h"
 #include "LoggerSim.h"
 
 #include <cstdio>
-#include <dirent.h>
 #include <cstdlib>
-#include <fstream>
+#include <dirent.h>
+#include <map>
 #include <thread>
 
 using namespace e2e;
 
 namespace {
-constexpr int IDC_READ = 1001, IDC_ERASE = 1002;
+constexpr int IDC_ERASE = 1002;
+constexpr int kFirstCompared = 10;
+// Wine 8.0's file chooser opens this key each time it is shown and never
+// closes it: a bare GetOpenFileNameW, cancelled or confirmed, does the same.
+// One per read-out is Wine's; any more would be ours.
+const std::string kChooserKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedMRU";
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -32,11 +38,55 @@ int OpenFiles(pid_t pid)
     return count - 2;
 }
 
-void Report(pid_t pid, int run)
+struct Holdings {
+    long rss = 0, heap = 0;  // KB: all resident memory, and the anonymous part of it
+    std::vector<std::string> handles;
+    int windows = 0, files = 0;
+    long threads = 0;
+};
+
+Holdings Measure(Driver& driver, const std::string& main, pid_t pid)
 {
-    std::printf("run %3d: RSS %ld KB, open files %d, threads %ld\n", run, ProcessStatus(pid, "VmRSS:"),
-                OpenFiles(pid), ProcessStatus(pid, "Threads:"));
+    Holdings h;
+    h.rss = ProcessStatus(pid, "VmRSS:");
+    h.heap = ProcessStatus(pid, "RssAnon:");
+    h.handles = driver.Handles(main);
+    h.windows = driver.Windows(main);
+    h.files = OpenFiles(pid);
+    h.threads = ProcessStatus(pid, "Threads:");
+    return h;
+}
+
+void Report(const Holdings& h, int run)
+{
+    std::printf("run %3d: RSS %ld KB (anonymous %ld KB), handles %zu, windows %d, open files %d, threads %ld\n", run,
+                h.rss, h.heap, h.handles.size(), h.windows, h.files, h.threads);
     std::fflush(stdout);
+}
+
+// Prints how the holdings changed between two runs; true when nothing but
+// Wine's chooser key grew, by at most one per read-out.
+bool Compare(const Holdings& before, const Holdings& after, int runs)
+{
+    std::printf("from run %d to run %d: RSS %+ld KB, anonymous %+ld KB, handles %+ld, windows %+d, open files %+d, "
+                "threads %+ld\n",
+                kFirstCompared, kFirstCompared + runs, after.rss - before.rss, after.heap - before.heap,
+                static_cast<long>(after.handles.size()) - static_cast<long>(before.handles.size()),
+                after.windows - before.windows, after.files - before.files, after.threads - before.threads);
+    std::map<std::string, int> grown;
+    for (const std::string& handle : after.handles)
+        ++grown[handle];
+    for (const std::string& handle : before.handles)
+        --grown[handle];
+    bool ok = after.windows == before.windows && after.files == before.files && after.threads == before.threads;
+    for (const auto& [handle, count] : grown) {
+        if (count == 0)
+            continue;
+        const bool wines = handle.find(kChooserKey) != std::string::npos && count <= runs;
+        std::printf("  handles %+d: %s%s\n", count, handle.c_str(), wines ? " (Wine's file chooser)" : "");
+        ok = ok && (wines || count < 0);
+    }
+    return ok;
 }
 }  // namespace
 
@@ -67,6 +117,7 @@ int main(int argc, char** argv)
             const std::string main = driver.WaitWindow("Vorlix", 30000);
             const pid_t pid = ProgramPid();
             result = main.empty() || pid < 0 ? 1 : 0;
+            Holdings compared, last;
             for (int run = 1; run <= runs && result == 0; ++run) {
                 const std::string table = dir + "/run.txt";
                 if (!driver.ChooseTableFile(main, WinePath(table))) {
@@ -75,15 +126,12 @@ int main(int argc, char** argv)
                     break;
                 }
                 // The run: the buttons lock, and come back once the logger is quiet.
-                for (int i = 0; i < 150 && driver.Enabled(main, IDC_READ); ++i)
-                    Sleep(20);
-                driver.WaitReadEnabled(main, 20000);
-                std::string confirm;
-                for (int attempt = 0; attempt < 3 && confirm.empty(); ++attempt) {
-                    Sleep(200);
-                    if (driver.Click(main, IDC_ERASE))
-                        confirm = driver.WaitOwned(main, 5000);
+                if (!driver.WaitReadOutStarted(main, 3000) || !driver.WaitReadOutEnded(main, 20000)) {
+                    std::fprintf(stderr, "vorlix_soak: run %d: the read-out did not end\n", run);
+                    result = 1;
+                    break;
                 }
+                const std::string confirm = driver.Click(main, IDC_ERASE) ? driver.WaitOwned(main, 5000) : "";
                 if (confirm.empty() || !driver.Click(confirm, 1)) {
                     const std::string shot = "import -display " + session.Display() + " -window root '" + dir +
                                              "/failed.png' 2>/dev/null";
@@ -103,10 +151,19 @@ int main(int argc, char** argv)
                     std::fprintf(stderr, "vorlix_soak: run %d: empty table\n", run);
                     result = 1;
                 }
-                if (run == 1 || run == 10 || run % 25 == 0 || run == runs)
-                    Report(pid, run);
+                if (run == 1 || run == 5 || run % 10 == 0 || run == runs) {
+                    const Holdings now = Measure(driver, main, pid);
+                    Report(now, run);
+                    if (run == kFirstCompared)
+                        compared = now;
+                    last = now;
+                }
             }
             std::printf("peak memory %ld KB\n", ProcessStatus(pid, "VmHWM:"));
+            if (result == 0 && runs > kFirstCompared && !Compare(compared, last, runs - kFirstCompared)) {
+                std::fprintf(stderr, "vorlix_soak: the process holds more than at run %d\n", kFirstCompared);
+                result = 1;
+            }
             driver.Close(main);
             program.WaitExit(5000);
         }
