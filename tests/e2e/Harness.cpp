@@ -98,6 +98,25 @@ std::string WinePath(const std::string& unixPath)
     return path;
 }
 
+bool IsWineChooserKey(const std::string& handle)
+{
+    return handle.compare(0, 4, "Key ") == 0 &&
+           handle.find("\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedMRU") !=
+               std::string::npos;
+}
+
+std::map<std::string, int> HandleChanges(const std::vector<std::string>& before, const std::vector<std::string>& after)
+{
+    std::map<std::string, int> changes;
+    for (const std::string& handle : after)
+        ++changes[handle];
+    for (const std::string& handle : before)
+        --changes[handle];
+    for (auto i = changes.begin(); i != changes.end();)
+        i = i->second == 0 ? changes.erase(i) : std::next(i);
+    return changes;
+}
+
 std::string ReadFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -6,6 +6,7 @@
 #include "LoggerSim.h"
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <string>
 #include <sys/types.h>
@@ -25,6 +26,12 @@ Process Spawn(const std::vector<std::string>& argv, const std::string& cwd, cons
               bool detach = false);
 
 std::string WinePath(const std::string& unixPath);
+// Wine 8.0's file chooser opens this registry key each time it is shown and
+// never closes it (a bare GetOpenFileNameW does the same): one such handle per
+// chooser is Wine's, not the program's.
+bool IsWineChooserKey(const std::string& handle);
+// How the count of each handle changed from `before` to `after`; unchanged ones are left out.
+std::map<std::string, int> HandleChanges(const std::vector<std::string>& before, const std::vector<std::string>& after);
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 bool Exists(const std::string& path);
@@ -82,8 +89,8 @@ public:
     bool WaitReadOutStarted(const std::string& main, int timeoutMs);
     bool WaitReadOutEnded(const std::string& main, int timeoutMs);
 
-    // What the window's process holds: its kernel handles ("type name" each),
-    // and how many windows; -1 when the window is gone.
+    // What the window's process holds: its kernel handles ("type name" each;
+    // none when the window is gone), and how many windows (-1 then).
     std::vector<std::string> Handles(const std::string& hwnd);
     int Windows(const std::string& hwnd);
 

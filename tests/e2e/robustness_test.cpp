@@ -115,6 +115,49 @@ TEST_F(Robustness, PulledCableEndsTheRunKeepsTheDataAndSetupRecovers)
     EXPECT_EQ(Table(sim->Records()), ReadFile(dir + "/wieder.txt"));
 }
 
+TEST_F(Robustness, RepeatedUseLeavesTheProgramHoldingNoMore)
+{
+    loggersim::Options options;
+    options.records = loggersim::MakeRecords(10);
+    options.raw = true;  // the records stay after an erase
+    StartLogger(options);
+    ASSERT_FALSE(StartProgram().empty());
+    // Everything a user does: read out, erase, reopen the port, look at the About box.
+    int erases = 0;
+    const auto useOnce = [&] {
+        StartRun(dir + "/runde.txt");
+        ASSERT_TRUE(WaitForEnd(10000));
+        ASSERT_TRUE(driver().Click(main, IDC_ERASE));
+        const std::string confirm = driver().WaitOwned(main, 5000);
+        ASSERT_FALSE(confirm.empty());
+        driver().Click(confirm, IDOK_);
+        ++erases;
+        for (int i = 0; i < 150 && sim->Erases() < erases; ++i)
+            Sleep(20);
+        ASSERT_EQ(erases, sim->Erases());
+        Dismiss(OpenPortDialog());  // OK: the port is closed and opened again
+        driver().SysCommand(main, 0x10);
+        const std::string about = driver().WaitOwned(main, 5000);
+        ASSERT_FALSE(about.empty());
+        Dismiss(about);
+    };
+    useOnce();  // the first use loads what stays loaded
+    const std::vector<std::string> before = driver().Handles(main);
+    const int windows = driver().Windows(main);
+    ASSERT_FALSE(before.empty());
+    constexpr int kRounds = 3;
+    for (int round = 0; round < kRounds; ++round)
+        useOnce();
+
+    EXPECT_TRUE(ErrorBox(10).empty());
+    EXPECT_EQ(windows, driver().Windows(main));
+    for (const auto& [handle, change] : HandleChanges(before, driver().Handles(main))) {
+        if (!IsWineChooserKey(handle) || change > kRounds) {
+            EXPECT_LT(change, 0) << handle;
+        }
+    }
+}
+
 TEST_F(Robustness, OddSettingFilesGiveTheIndexAtoiGives)
 {
     std::mt19937 random(3);

@@ -13,7 +13,8 @@
 //   quit
 //
 // Replies are one line, "ok ..." or "err ..."; `controls` adds one line per
-// control, `handles` one per kernel handle of the window's process. Text travels as UTF-8 with \n, \t and \\ escaped.
+// control, `handles` one per kernel handle of the window's process. Text
+// travels as UTF-8 with \n, \t and \\ escaped.
 #include "TextEscape.h"
 
 #include <winsock2.h>

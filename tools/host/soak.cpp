@@ -2,7 +2,7 @@
 // erases it again and again, and prints what the process holds along the way:
 // memory, kernel handles, windows, the host files behind Wine's handles and
 // threads. It fails when the process holds more at the last run than at the
-// tenth, apart from what Wine's own file chooser keeps (see kChooserKey).
+// tenth, apart from the key Wine's own file chooser leaves open each time.
 //
 //   vorlix_soak [RUNS]   (VORLIX_EXE, VXDRIVER_EXE, VX_E2E_WORK as for the tests)
 #include "Harness.h"
@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
-#include <map>
 #include <thread>
 
 using namespace e2e;
@@ -19,10 +18,6 @@ using namespace e2e;
 namespace {
 constexpr int IDC_ERASE = 1002;
 constexpr int kFirstCompared = 10;
-// Wine 8.0's file chooser opens this key each time it is shown and never
-// closes it: a bare GetOpenFileNameW, cancelled or confirmed, does the same.
-// One per read-out is Wine's; any more would be ours.
-const std::string kChooserKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedMRU";
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -73,16 +68,9 @@ bool Compare(const Holdings& before, const Holdings& after, int runs)
                 kFirstCompared, kFirstCompared + runs, after.rss - before.rss, after.heap - before.heap,
                 static_cast<long>(after.handles.size()) - static_cast<long>(before.handles.size()),
                 after.windows - before.windows, after.files - before.files, after.threads - before.threads);
-    std::map<std::string, int> grown;
-    for (const std::string& handle : after.handles)
-        ++grown[handle];
-    for (const std::string& handle : before.handles)
-        --grown[handle];
     bool ok = after.windows == before.windows && after.files == before.files && after.threads == before.threads;
-    for (const auto& [handle, count] : grown) {
-        if (count == 0)
-            continue;
-        const bool wines = handle.find(kChooserKey) != std::string::npos && count <= runs;
+    for (const auto& [handle, count] : HandleChanges(before.handles, after.handles)) {
+        const bool wines = IsWineChooserKey(handle) && count <= runs;
         std::printf("  handles %+d: %s%s\n", count, handle.c_str(), wines ? " (Wine's file chooser)" : "");
         ok = ok && (wines || count < 0);
     }
