@@ -13,7 +13,9 @@ const int kLockedButtons[] = { IDC_READ, IDC_SETUP, IDOK, IDC_ERASE };
 
 void CMainDialog::OnRead()
 {
-    CFileDialog chooser(TRUE, "txt", "*.txt", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+    // The chooser must not move the working directory to the table's folder:
+    // the setting file lives where the program was started.
+    CFileDialog chooser(TRUE, "txt", "*.txt", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR,
                         "Tabellen (*.txt) | *.txt | Alle Dateien (*.*)|*.*||");
     if (chooser.DoModal() != IDOK)
         return;

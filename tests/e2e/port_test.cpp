@@ -90,6 +90,23 @@ TEST_F(Port, ChoosingAnotherPortSavesAndOpensIt)
     EXPECT_EQ("3\n", Setting());
 }
 
+TEST_F(Port, ATableInAnotherFolderLeavesTheSettingWhereTheProgramStarted)
+{
+    StartLogger(loggersim::Options{});
+    Session::Get().LinkComPorts({ { 2, cable->ComEnd() }, { 4, cable->ComEnd() } });
+    ASSERT_FALSE(StartProgram().empty());
+    MakeDirs(dir + "/tabellen");
+    ASSERT_TRUE(driver().ChooseTableFile(main, WinePath(dir + "/tabellen/messung.txt")));
+    ASSERT_TRUE(driver().WaitReadOutStarted(main, 3000));
+    ASSERT_TRUE(driver().WaitReadOutEnded(main, 6000));
+    const std::string dialog = OpenPortDialog();
+    ASSERT_TRUE(driver().Click(dialog, IDC_COM1 + 3));
+    ASSERT_TRUE(driver().Click(dialog, IDOK_));
+    EXPECT_TRUE(ErrorBox(1500).empty());
+    EXPECT_EQ("3\n", Setting()) << "the next start from here must find the port chosen";
+    EXPECT_FALSE(Exists(dir + "/tabellen/vxsetup.ini"));
+}
+
 TEST_F(Port, CancelKeepsIndexFileAndPort)
 {
     ASSERT_FALSE(StartProgram().empty());
