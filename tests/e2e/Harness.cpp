@@ -2,6 +2,7 @@
 
 #include "TextEscape.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -96,25 +97,6 @@ std::string WinePath(const std::string& unixPath)
         if (c == '/')
             c = '\\';
     return path;
-}
-
-bool IsWineChooserKey(const std::string& handle)
-{
-    return handle.compare(0, 4, "Key ") == 0 &&
-           handle.find("\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedMRU") !=
-               std::string::npos;
-}
-
-std::map<std::string, int> HandleChanges(const std::vector<std::string>& before, const std::vector<std::string>& after)
-{
-    std::map<std::string, int> changes;
-    for (const std::string& handle : after)
-        ++changes[handle];
-    for (const std::string& handle : before)
-        --changes[handle];
-    for (auto i = changes.begin(); i != changes.end();)
-        i = i->second == 0 ? changes.erase(i) : std::next(i);
-    return changes;
 }
 
 std::string ReadFile(const std::string& path)
@@ -384,6 +366,31 @@ int Driver::Windows(const std::string& hwnd)
     bool ok = false;
     const std::string count = Call("windows " + hwnd, &ok);
     return ok ? std::atoi(count.c_str()) : -1;
+}
+
+std::map<std::string, int> Driver::HandlesGrown(const std::string& hwnd, const std::vector<std::string>& before,
+                                                int choosersShown)
+{
+    const std::string chooserKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedMRU";
+    std::map<std::string, int> grown;
+    for (int look = 0; look < 10; ++look) {
+        if (look > 0)
+            std::this_thread::sleep_for(milliseconds(300));
+        grown.clear();
+        for (const std::string& handle : Handles(hwnd))
+            ++grown[handle];
+        for (const std::string& handle : before)
+            --grown[handle];
+        for (auto i = grown.begin(); i != grown.end();) {
+            const bool wines = i->first.compare(0, 4, "Key ") == 0 && i->first.find(chooserKey) != std::string::npos;
+            if (wines)
+                i->second -= std::min(i->second, choosersShown);
+            i = i->second <= 0 ? grown.erase(i) : std::next(i);
+        }
+        if (grown.empty())
+            break;
+    }
+    return grown;
 }
 
 // ---- Session -----------------------------------------------------------------------

@@ -26,12 +26,6 @@ Process Spawn(const std::vector<std::string>& argv, const std::string& cwd, cons
               bool detach = false);
 
 std::string WinePath(const std::string& unixPath);
-// Wine 8.0's file chooser opens this registry key each time it is shown and
-// never closes it (a bare GetOpenFileNameW does the same): one such handle per
-// chooser is Wine's, not the program's.
-bool IsWineChooserKey(const std::string& handle);
-// How the count of each handle changed from `before` to `after`; unchanged ones are left out.
-std::map<std::string, int> HandleChanges(const std::vector<std::string>& before, const std::vector<std::string>& after);
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 bool Exists(const std::string& path);
@@ -93,6 +87,14 @@ public:
     // none when the window is gone), and how many windows (-1 then).
     std::vector<std::string> Handles(const std::string& hwnd);
     int Windows(const std::string& hwnd);
+    // The handles the process holds beyond `before`, with how many more of
+    // each. Wine's file chooser leaves one registry key open each time it is
+    // shown (a bare GetOpenFileNameW does the same): up to `choosersShown` of
+    // those are left out. Wine closes the chooser's folder watch a moment after
+    // the chooser has gone, so a growth is looked at again for a few seconds
+    // before it counts.
+    std::map<std::string, int> HandlesGrown(const std::string& hwnd, const std::vector<std::string>& before,
+                                            int choosersShown);
 
 private:
     bool WaitDeleteEnabled(const std::string& main, bool enabled, int timeoutMs);

@@ -59,22 +59,22 @@ void Report(const Holdings& h, int run)
     std::fflush(stdout);
 }
 
-// Prints how the holdings changed between two runs; true when nothing but
-// Wine's chooser key grew, by at most one per read-out.
-bool Compare(const Holdings& before, const Holdings& after, int runs)
+// Prints how the holdings changed from run kFirstCompared to the last run;
+// true when the process holds nothing more apart from Wine's chooser keys.
+bool Compare(Driver& driver, const std::string& main, const Holdings& before, const Holdings& after, int runs)
 {
     std::printf("from run %d to run %d: RSS %+ld KB, anonymous %+ld KB, handles %+ld, windows %+d, open files %+d, "
                 "threads %+ld\n",
                 kFirstCompared, kFirstCompared + runs, after.rss - before.rss, after.heap - before.heap,
                 static_cast<long>(after.handles.size()) - static_cast<long>(before.handles.size()),
                 after.windows - before.windows, after.files - before.files, after.threads - before.threads);
-    bool ok = after.windows == before.windows && after.files == before.files && after.threads == before.threads;
-    for (const auto& [handle, count] : HandleChanges(before.handles, after.handles)) {
-        const bool wines = IsWineChooserKey(handle) && count <= runs;
-        std::printf("  handles %+d: %s%s\n", count, handle.c_str(), wines ? " (Wine's file chooser)" : "");
-        ok = ok && (wines || count < 0);
-    }
-    return ok;
+    const std::map<std::string, int> grown = driver.HandlesGrown(main, before.handles, runs);
+    for (const auto& [handle, more] : grown)
+        std::printf("  %d more: %s\n", more, handle.c_str());
+    if (grown.empty() && after.handles.size() > before.handles.size())
+        std::printf("  the handles added are the registry keys Wine's file chooser leaves open, one per read-out\n");
+    return grown.empty() && after.windows == before.windows && after.files == before.files &&
+           after.threads == before.threads;
 }
 }  // namespace
 
@@ -148,7 +148,7 @@ int main(int argc, char** argv)
                 }
             }
             std::printf("peak memory %ld KB\n", ProcessStatus(pid, "VmHWM:"));
-            if (result == 0 && runs > kFirstCompared && !Compare(compared, last, runs - kFirstCompared)) {
+            if (result == 0 && runs > kFirstCompared && !Compare(driver, main, compared, last, runs - kFirstCompared)) {
                 std::fprintf(stderr, "vorlix_soak: the process holds more than at run %d\n", kFirstCompared);
                 result = 1;
             }
