@@ -504,6 +504,12 @@ void Session::Stop()
     m_xvfb.Kill();
 }
 
+bool Session::Screenshot(const std::string& path) const
+{
+    const std::string command = "import -display " + m_display + " -window root '" + path + "' 2>/dev/null";
+    return std::system(command.c_str()) == 0;
+}
+
 void Session::LinkComPorts(const std::vector<std::pair<int, std::string>>& links)
 {
     const std::string devices = m_prefix + "/dosdevices";

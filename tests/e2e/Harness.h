@@ -115,6 +115,8 @@ public:
     const std::string& VorlixExe() const { return m_vorlixExe; }
     const std::string& Display() const { return m_display; }
     Driver& driver() { return m_driver; }
+    // A picture of the whole display; false when it could not be taken.
+    bool Screenshot(const std::string& path) const;
     // Points COMn at `target` and removes every other COM link.
     void LinkComPorts(const std::vector<std::pair<int, std::string>>& links);
 

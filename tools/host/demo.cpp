@@ -18,12 +18,6 @@ namespace {
 constexpr int IDC_BYTES = 1004;
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-bool Screenshot(const std::string& display, const std::string& path)
-{
-    const std::string command = "import -display " + display + " -window root '" + path + "' 2>/dev/null";
-    return std::system(command.c_str()) == 0;
-}
 }  // namespace
 
 int main(int argc, char** argv)
@@ -74,7 +68,7 @@ int main(int argc, char** argv)
                 }
                 Sleep(300);
                 const std::string shot = out + "/screenshot.png";
-                if (Screenshot(session.Display(), shot))
+                if (session.Screenshot(shot))
                     std::printf("vorlix_demo: screenshot %s\n", shot.c_str());
                 else
                     result = 1;

@@ -121,9 +121,7 @@ int main(int argc, char** argv)
                 }
                 const std::string confirm = driver.Click(main, IDC_ERASE) ? driver.WaitOwned(main, 5000) : "";
                 if (confirm.empty() || !driver.Click(confirm, 1)) {
-                    const std::string shot = "import -display " + session.Display() + " -window root '" + dir +
-                                             "/failed.png' 2>/dev/null";
-                    std::system(shot.c_str());
+                    session.Screenshot(dir + "/failed.png");
                     std::fprintf(stderr, "vorlix_soak: run %d: no erase confirmation\n", run);
                     result = 1;
                     break;
