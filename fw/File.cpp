@@ -4,13 +4,23 @@
 
 CFile::~CFile()
 {
+    // A destructor cannot report: what cannot be written now is lost, as it
+    // would be with the program's end.
+    try {
+        Flush();
+    } catch (const CFileException&) {
+    }
     if (IsOpen())
         CloseHandle(m_hFile);
 }
 
 bool CFile::Open(const char* fileName, unsigned flags, CFileException* error)
 {
-    Close();
+    try {
+        Close();
+    } catch (const CFileException&) {
+        // The file before is closed all the same; its failure was its own.
+    }
     const unsigned access = flags & 0x3;
     DWORD desired = GENERIC_READ;
     if (access == modeWrite)
@@ -18,7 +28,9 @@ bool CFile::Open(const char* fileName, unsigned flags, CFileException* error)
     else if (access == modeReadWrite)
         desired = GENERIC_READ | GENERIC_WRITE;
     const DWORD share = (flags & shareExclusive) ? 0 : (FILE_SHARE_READ | FILE_SHARE_WRITE);
-    const DWORD disposition = (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
+    DWORD disposition = OPEN_EXISTING;
+    if (flags & modeCreate)
+        disposition = (flags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
 
     const std::wstring wideName = Widen(fileName);
     HANDLE file = CreateFileW(wideName.c_str(), desired, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -34,6 +46,7 @@ bool CFile::Open(const char* fileName, unsigned flags, CFileException* error)
         }
         return false;
     }
+    m_bCreated = disposition != OPEN_EXISTING && GetLastError() != ERROR_ALREADY_EXISTS;
     m_hFile = file;
     m_strFileName = fileName;
     return true;
@@ -48,10 +61,40 @@ void CFile::ThrowError(const char* whatDe, const char* whatEn, DWORD error) cons
         error);
 }
 
+void CFile::SetWriteBuffer(size_t size)
+{
+    Flush();
+    m_nBufferSize = size;
+    m_buffer.clear();
+    m_buffer.reserve(size);
+}
+
+void CFile::Flush()
+{
+    if (m_buffer.empty() || !IsOpen())
+        return;
+    std::vector<char> pending;
+    pending.swap(m_buffer);
+    m_buffer.reserve(m_nBufferSize);
+    WriteOut(pending.data(), static_cast<unsigned>(pending.size()));
+}
+
 void CFile::Write(const void* data, unsigned count)
 {
     if (!IsOpen())
         throw CFileException("Es ist keine Datei ge\xF6" "ffnet.\nNo file is open.", ERROR_INVALID_HANDLE);
+    if (m_nBufferSize == 0)
+        return WriteOut(data, count);
+    if (m_buffer.size() + count > m_nBufferSize)
+        Flush();
+    if (count >= m_nBufferSize)
+        return WriteOut(data, count);
+    const char* bytes = static_cast<const char*>(data);
+    m_buffer.insert(m_buffer.end(), bytes, bytes + count);
+}
+
+void CFile::WriteOut(const void* data, unsigned count)
+{
     DWORD written = 0;
     if (!WriteFile(m_hFile, data, count, &written, nullptr))
         ThrowError("geschrieben", "written", GetLastError());
@@ -69,10 +112,36 @@ unsigned CFile::Read(void* buffer, unsigned count)
     return got;
 }
 
+void CFile::SetLength(unsigned long long length)
+{
+    if (!IsOpen())
+        throw CFileException("Es ist keine Datei ge\xF6" "ffnet.\nNo file is open.", ERROR_INVALID_HANDLE);
+    Flush();
+    // A device (NUL, a printer port) has no length to cut.
+    if (GetFileType(m_hFile) != FILE_TYPE_DISK)
+        return;
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(length);
+    if (!SetFilePointerEx(m_hFile, position, nullptr, FILE_BEGIN) || !SetEndOfFile(m_hFile))
+        ThrowError("geleert", "emptied", GetLastError());
+}
+
+bool CFile::Remove(const char* fileName)
+{
+    return DeleteFileW(Widen(fileName).c_str()) != 0;
+}
+
 void CFile::Close()
 {
     if (!IsOpen())
         return;
+    try {
+        Flush();
+    } catch (const CFileException&) {
+        CloseHandle(m_hFile);
+        m_hFile = INVALID_HANDLE_VALUE;
+        throw;
+    }
     HANDLE file = m_hFile;
     m_hFile = INVALID_HANDLE_VALUE;
     if (!CloseHandle(file))

@@ -1,5 +1,5 @@
-// CFile: a file on the Win32 file API, unbuffered. CArchive: buffered text
-// reading and writing on a CFile.
+// CFile: a file on the Win32 file API, unbuffered unless given a write
+// buffer. CArchive: buffered text reading and writing on a CFile.
 #pragma once
 
 #include "fw/Exception.h"
@@ -16,6 +16,7 @@ public:
         modeReadWrite = 0x0002,
         shareExclusive = 0x0010,
         modeCreate = 0x1000,
+        modeNoTruncate = 0x2000,  // with modeCreate: an existing file keeps its content
     };
 
     CFile() = default;
@@ -27,20 +28,40 @@ public:
     // *error with a description that names the file and the system's reason.
     bool Open(const char* fileName, unsigned flags, CFileException* error = nullptr);
     bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
+    // Whether the last Open made the file, rather than finding it.
+    bool WasCreated() const { return m_bCreated; }
     const CString& GetFilePath() const { return m_strFileName; }
 
     // Both throw CFileException when no file is open or the system fails.
     void Write(const void* data, unsigned count);
     unsigned Read(void* buffer, unsigned count);
 
-    // Closes the file. Closing a file that is not open does nothing.
+    // From now on Write collects up to `size` bytes before it writes them out
+    // (0: every Write goes to the file at once). A write that fails drops
+    // what was collected; Flush and Close write out the rest.
+    void SetWriteBuffer(size_t size);
+    void Flush();
+
+    // Cuts or extends the file to `length` bytes (a device stays as it is);
+    // throws CFileException on failure.
+    void SetLength(unsigned long long length);
+
+    // Writes out the buffer and closes the file; the file is closed even when
+    // that write fails, which then throws. Closing a file that is not open does nothing.
     void Close();
+
+    // Deletes the named file; false when the system refuses.
+    static bool Remove(const char* fileName);
 
 private:
     [[noreturn]] void ThrowError(const char* whatDe, const char* whatEn, DWORD error) const;
+    void WriteOut(const void* data, unsigned count);
 
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
     CString m_strFileName;
+    bool m_bCreated = false;
+    std::vector<char> m_buffer;  // what Write collected; its capacity is the buffer's size
+    size_t m_nBufferSize = 0;
 };
 
 class CArchive {

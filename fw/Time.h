@@ -24,6 +24,14 @@ class CTime {
 public:
     explicit CTime(std::time_t time = 0) : m_time(time) {}
     static CTime GetCurrentTime() { return CTime(std::time(nullptr)); }
+    // Milliseconds until the seconds count next changes, 1 to 1000.
+    static DWORD MillisToNextSecond()
+    {
+        FILETIME now;
+        ::GetSystemTimeAsFileTime(&now);
+        const ULONGLONG millis = ((static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime) / 10000;
+        return static_cast<DWORD>(1000 - millis % 1000);
+    }
     std::time_t GetTime() const { return m_time; }
 
     friend CTime operator+(CTime time, CTimeSpan span) { return CTime(time.m_time + static_cast<std::time_t>(span.GetTotalSeconds())); }

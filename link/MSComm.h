@@ -1,28 +1,26 @@
 // CMSComm: the serial communications control, an invisible child window that
 // carries bytes to and from a COM port.
 //
-// A reader thread takes what the port receives into the input buffer and wakes
-// the GUI thread through its message queue; there every received byte raises
-// its own OnComm event (CommEvent 2), whichever message loop is running. Line
-// errors the driver reports raise events of their own kinds. Everything the
-// program calls runs on the GUI thread; a failure throws CException with a
-// description naming the port.
+// Its reader (link/CommReader.h) takes what the port receives on a thread of
+// its own and wakes the GUI thread through its message queue; there every
+// received byte raises its own OnComm event (CommEvent 2), whichever message
+// loop is running. Line errors the driver reports raise events of their own
+// kinds, and so does the loss of the port (the cable or adapter pulled):
+// comEventPortLost comes after the events of every byte received before it,
+// and by then the port is closed. Everything the program calls runs on the
+// GUI thread; a failure throws CException with a description naming the port.
 #pragma once
 
 #include "fw/String.h"
 #include "fw/Wnd.h"
+#include "link/CommSettings.h"
+#include "link/PortIo.h"
 
-#include <deque>
+#include <functional>
+#include <memory>
 #include <windows.h>
 
-// Line settings as the text "baud,parity,data bits,stop bits", e.g. "9600,N,8,1".
-struct CommSettings {
-    DWORD baudRate = 9600;
-    BYTE parity = NOPARITY;       // NOPARITY, ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY
-    BYTE byteSize = 8;            // 4 to 8
-    BYTE stopBits = ONESTOPBIT;   // ONESTOPBIT, ONE5STOPBITS, TWOSTOPBITS
-};
-bool ParseCommSettings(const char* text, CommSettings& settings);
+class CCommReader;
 
 class CMSComm : public CWnd {
 public:
@@ -34,13 +32,19 @@ public:
         comEventOverrun = 1006,
         comEventRxOver = 1008,
         comEventRxParity = 1009,
+        comEventPortLost = 1100,  // the port stopped answering and has been closed
     };
     static constexpr UINT dispidOnComm = 1;
+    // How long a write, or the reader's end on close, may take before the port
+    // is reported as not answering.
+    static constexpr DWORD kAnswerMillis = 3000;
 
     CMSComm();
     ~CMSComm() override;
 
     BOOL Create(const char* windowName, DWORD style, const RECT& rect, CWnd* parent, UINT id);
+    // Where the port's Win32 calls go; unit tests replay a driver here.
+    void SetPortIoFactory(std::function<std::shared_ptr<CPortIo>()> factory) { m_makePortIo = std::move(factory); }
 
     void SetCommPort(short port);
     short GetCommPort() const { return m_nCommPort; }
@@ -52,7 +56,7 @@ public:
     void SetRThreshold(short threshold);
 
     void SetPortOpen(BOOL open);
-    BOOL GetPortOpen() const { return m_hPort != INVALID_HANDLE_VALUE; }
+    BOOL GetPortOpen() const { return m_reader != nullptr; }
 
     // Only 0 is meaningful: it discards what has been received and not read,
     // with every notification still pending for it.
@@ -67,10 +71,12 @@ public:
     CString GetInput();
     short GetCommEvent() const { return m_nCommEvent; }
 
-    // True once the port has stopped answering (the cable or adapter is gone).
-    bool IsPortLost();
-    // Throws the error that an operation `what` would meet on a closed or lost port.
-    void RequireOpen(const char* whatDe, const char* whatEn);
+    // True from the loss of the port (comEventPortLost) until it is opened or closed again.
+    bool IsPortLost() const { return m_bLost; }
+    // After a loss: opens the same port again, or throws the error that it is still gone.
+    void Reconnect();
+    // Throws the error that an operation meets on a closed or lost port.
+    void RequireOpen();
 
 protected:
     LRESULT OnWake(WPARAM, LPARAM);
@@ -78,36 +84,21 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    static DWORD WINAPI ReaderMain(void* self);
-    void ReadLoop();
-    void Deliver(const char* data, DWORD count, DWORD errors);
-    void MarkLost();
-    void PostWake();
     void ClosePort();
-    void ApplyLineSettings(const CommSettings& settings);
-    [[noreturn]] void ThrowPortError(const char* whatDe, const char* whatEn, DWORD error) const;
+    // `format` is a German and an English line, each naming the port with one %d;
+    // the system's wording of `error` follows unless it is 0.
+    [[noreturn]] void ThrowPortError(const char* format, DWORD error) const;
 
-    // Set by the program.
+    // All members are the GUI thread's own; the reader shares nothing else.
     short m_nCommPort = 1;
     CString m_strSettings = "9600,N,8,1";
     short m_nInBufferSize = 1024;
     short m_nInputLen = 0;
     short m_nRThreshold = 0;
-    short m_nCommEvent = 0;
-
-    HANDLE m_hPort = INVALID_HANDLE_VALUE;
-    HANDLE m_hThread = nullptr;
-    HANDLE m_hStop = nullptr;    // manual-reset: the reader ends
-    HANDLE m_hSpace = nullptr;   // auto-reset: the input buffer has room again
-    HANDLE m_hWriteDone = nullptr;
-
-    // Shared with the reader thread, under m_lock.
-    CRITICAL_SECTION m_lock;
-    std::deque<char> m_input;            // received, not yet read
-    size_t m_nCapacity = 1024;
-    unsigned long m_nPendingReceive = 0; // receive events still to raise
-    std::deque<short> m_pendingErrors;   // line-error events still to raise
+    short m_nCommEvent = 0;  // the event being raised
     bool m_bLost = false;
-    bool m_bReaderWaiting = false;       // the reader waits for room in m_input
-    volatile LONG m_nWakePosted = 0;     // 1 while a wake message is in the queue
+
+    std::function<std::shared_ptr<CPortIo>()> m_makePortIo = CreateWin32PortIo;
+    std::shared_ptr<CPortIo> m_io;         // the open port; null while closed
+    std::shared_ptr<CCommReader> m_reader;  // its reader; null while closed
 };

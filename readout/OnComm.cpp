@@ -6,6 +6,14 @@
 void CMainDialog::OnComm()
 {
     const short event = m_comm.GetCommEvent();
+    if (event == CMSComm::comEventPortLost) {
+        // Every byte received before the loss is in the table by now: the run
+        // ends at once, and says so. Outside a run nothing is shown until the
+        // user acts.
+        if (m_bReading)
+            ShowErrorBox(m_hWnd, EndReadOut(true));
+        return;
+    }
     if (event != CMSComm::comEvReceive) {
         if (m_bReading && (event == CMSComm::comEventOverrun || event == CMSComm::comEventRxOver))
             ++m_nLineErrors;
@@ -15,7 +23,9 @@ void CMainDialog::OnComm()
     const char ch = input.IsEmpty() ? '\0' : input[0];
 
     // A failing write ends the handler here, silently; during a read-out the
-    // character is counted as lost, so that the user can be told at its end.
+    // character is counted as lost with those whose bytes the failed write
+    // took along, so that the user can be told at its end. Without an open
+    // table the first write fails: nothing is counted.
     const RecordChar step = FormatRecordChar(m_nPos, ch);
     try {
         if (step.writeChar)
@@ -25,14 +35,34 @@ void CMainDialog::OnComm()
             m_file.Write(&step.separator, 1);
     } catch (const CFileException&) {
         if (m_bReading)
-            ++m_nUnwritten;
+            m_nUnwritten += m_nBufferedChars + 1;
+        m_nBufferedChars = 0;
         throw;
     }
+    if (step.writeChar || (!step.lineEnd && step.separator))
+        ++m_nBufferedChars;
     if (step.refreshDisplay && DisplayMayRefresh()) {
         m_strBytes.Format("%lu", static_cast<unsigned long>(m_nCount));
         UpdateData(FALSE);
     }
     ++m_nCount;
+    // The table reaches the disk a line at a time, and at least every 250 ms
+    // while characters keep coming.
+    const ULONGLONG now = ::GetTickCount64();
+    if (ch == '\n' || now - m_nLastFlush >= kFlushMillis)
+        FlushTable();
+}
+
+void CMainDialog::FlushTable()
+{
+    m_nLastFlush = ::GetTickCount64();
+    try {
+        m_file.Flush();
+    } catch (const CFileException&) {
+        if (m_bReading)
+            m_nUnwritten += m_nBufferedChars;
+    }
+    m_nBufferedChars = 0;
 }
 
 bool CMainDialog::DisplayMayRefresh()

@@ -13,6 +13,8 @@ const int kLockedButtons[] = { IDC_READ, IDC_SETUP, IDOK, IDC_ERASE };
 
 void CMainDialog::OnRead()
 {
+    // After a lost connection the adapter may be back under its name.
+    m_comm.Reconnect();
     // The chooser must not move the working directory to the table's folder:
     // the setting file lives where the program was started.
     CFileDialog chooser(TRUE, "txt", "*.txt", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR,
@@ -20,14 +22,28 @@ void CMainDialog::OnRead()
     if (chooser.DoModal() != IDOK)
         return;
 
-    // Nothing is touched unless the port can take the command and the file
-    // can be created: the logger keeps its data, and the user can try again.
-    m_comm.RequireOpen("gesendet", "send");
+    // Nothing is touched unless the port takes the command and the file can
+    // be had: the logger keeps its data, and the user can try again. The file
+    // is held (no other program can take it) but emptied only once the
+    // command is out, so that a failed send leaves an existing table as it was.
+    m_comm.RequireOpen();
+    const CString path = chooser.GetPathName();
     CFileException error("", 0);
-    if (!m_file.Open(chooser.GetPathName(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive, &error))
+    if (!m_file.Open(path, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite | CFile::shareExclusive,
+                     &error))
         throw CException(error.GetDescription() +
                          "\n\nEs wurde nichts ausgelesen; bitte einen anderen Namen w\xE4hlen.\n"
                          "Nothing was read out; please choose another name.");
+    try {
+        SendCommand(kReadOutCommand);
+        m_file.SetLength(0);
+    } catch (const CException&) {
+        const bool created = m_file.WasCreated();
+        m_file.Close();
+        if (created)
+            CFile::Remove(path);
+        throw;
+    }
 
     SetTimer(kReadOutTimer, kReadOutPeriod);
     for (int id : kLockedButtons)
@@ -36,26 +52,30 @@ void CMainDialog::OnRead()
     m_bReading = true;
     m_nUnwritten = 0;
     m_nLineErrors = 0;
+    m_nBufferedChars = 0;
+    m_nLastFlush = ::GetTickCount64();
     m_nLastCount = 0;
     // The logger sends its records from a line start: a line the previous run
     // left unfinished must not shift the layout of the new table.
     m_nPos = 0;
-    SendCommand(kReadOutCommand);
     m_nCount = 0;
 }
 
 void CMainDialog::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == kReadOutTimer) {
-        if (m_nCount == m_nLastCount)
-            EndReadOut();
-        else
+        if (m_nCount == m_nLastCount) {
+            const CString problem = EndReadOut(false);
+            if (!problem.IsEmpty())
+                throw CException(problem);
+        } else {
             m_nLastCount = m_nCount;
+        }
     }
     Default();
 }
 
-void CMainDialog::EndReadOut()
+CString CMainDialog::EndReadOut(bool portLost)
 {
     KillTimer(kReadOutTimer);
     for (int id : kLockedButtons)
@@ -65,15 +85,29 @@ void CMainDialog::EndReadOut()
     // The display shows the total, not just the count at the last line's dates.
     m_strBytes.Format("%lu", static_cast<unsigned long>(m_nCount));
     UpdateData(FALSE);
-    if (m_bFileOpen)
+    if (m_bFileOpen) {
+        FlushTable();
         m_file.Close();
-    if (wasReading && (m_nUnwritten != 0 || m_nLineErrors != 0))
-        throw CException(FormatString(
-            "Die Tabelle \"%s\" ist unvollst\xE4ndig: %lu Zeichen konnten nicht geschrieben werden, "
-            "%lu Mal gingen Zeichen auf der Leitung verloren.\n"
-            "The table \"%s\" is incomplete: %lu characters could not be written, "
-            "characters were lost on the line %lu times.",
-            m_file.GetFilePath().GetString(), static_cast<unsigned long>(m_nUnwritten),
-            static_cast<unsigned long>(m_nLineErrors), m_file.GetFilePath().GetString(),
-            static_cast<unsigned long>(m_nUnwritten), static_cast<unsigned long>(m_nLineErrors)));
+    }
+    if (!wasReading)
+        return CString();
+
+    const char* name = m_file.GetFilePath().GetString();
+    const unsigned long count = m_nCount, unwritten = m_nUnwritten, lineErrors = m_nLineErrors;
+    if (portLost)
+        return FormatString("Die Verbindung \xFC" "ber COM %d ist unterbrochen. Die Tabelle \"%s\" ist "
+                            "unvollst\xE4ndig: sie endet nach %lu empfangenen Zeichen%s.\n"
+                            "The connection on COM %d was lost. The table \"%s\" is incomplete: it ends "
+                            "after %lu characters received%s.",
+                            m_comm.GetCommPort(), name, count,
+                            unwritten ? FormatString(", %lu davon konnten nicht geschrieben werden", unwritten).GetString() : "",
+                            m_comm.GetCommPort(), name, count,
+                            unwritten ? FormatString(", %lu of them could not be written", unwritten).GetString() : "");
+    if (unwritten != 0 || lineErrors != 0)
+        return FormatString("Die Tabelle \"%s\" ist unvollst\xE4ndig: %lu Zeichen konnten nicht geschrieben werden, "
+                            "%lu Mal gingen Zeichen auf der Leitung verloren.\n"
+                            "The table \"%s\" is incomplete: %lu characters could not be written, "
+                            "characters were lost on the line %lu times.",
+                            name, unwritten, lineErrors, name, unwritten, lineErrors);
+    return CString();
 }

@@ -23,6 +23,9 @@ END_EVENTSINK_MAP()
 CMainDialog::CMainDialog(CWnd* parent)
     : CDialog(IDD_MAIN, parent), m_strBytes(""), m_hIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME))
 {
+    // The table goes out a line at a time, not a byte at a time: on a USB
+    // stick every single write would reach the device.
+    m_file.SetWriteBuffer(kTableBuffer);
 }
 
 void CMainDialog::DoDataExchange(CDataExchange* pDX)
@@ -93,8 +96,10 @@ void CMainDialog::OnClose()
 {
     if (m_comm.GetPortOpen())
         m_comm.SetPortOpen(FALSE);
-    if (m_bFileOpen)
+    if (m_bFileOpen) {
+        FlushTable();
         m_file.Close();
+    }
     Default();
 }
 

@@ -33,11 +33,15 @@ protected:
     // Read-out and erase (readout/)
     void OnComm();
     bool DisplayMayRefresh();
+    // Writes out what the table's buffer holds; if that fails, the characters
+    // behind it count as unwritten.
+    void FlushTable();
     void OnRead();
     void OnTimer(UINT_PTR nIDEvent);
     void OnErase();
     void WaitNextSecond();
-    void EndReadOut();
+    // Ends the run: timer, buttons, file. Returns what the user must be told, or "".
+    CString EndReadOut(bool portLost);
 
     // The port setting (settings/)
     void LoadPortSetting();
@@ -64,5 +68,10 @@ private:
     bool m_bReading = false;
     uint32_t m_nUnwritten = 0;
     uint32_t m_nLineErrors = 0;
+    // The table's write buffer: characters whose bytes wait in it, and when it was last written out.
+    static constexpr size_t kTableBuffer = 4096;
+    static constexpr ULONGLONG kFlushMillis = 250;
+    uint32_t m_nBufferedChars = 0;
+    ULONGLONG m_nLastFlush = 0;
     long long m_nRefreshTimes[2] = {};  // performance counter at the last two display refreshes
 };

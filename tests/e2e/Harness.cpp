@@ -159,6 +159,27 @@ pid_t ProgramPid()
     return -1;
 }
 
+double CpuSeconds(pid_t pid)
+{
+    // /proc/PID/stat: the name in parentheses may hold blanks; utime and stime
+    // are the 12th and 13th fields after it.
+    const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+        return -1;
+    std::istringstream fields(stat.substr(close + 1));
+    std::string field;
+    unsigned long long utime = 0, stime = 0;
+    int i = 0;
+    for (; i < 13 && fields >> field; ++i) {
+        if (i == 11) utime = std::stoull(field);
+        if (i == 12) stime = std::stoull(field);
+    }
+    if (i < 13)
+        return -1;
+    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 long ProcessStatus(pid_t pid, const char* key)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -545,6 +566,12 @@ bool Program::Start(const std::string& cwd, const std::string& log)
 {
     process = Spawn({ "wine", Session::Get().VorlixExe() }, cwd, log.empty() ? cwd + "/wine.log" : log);
     return process.pid > 0;
+}
+
+pid_t Program::HostPid()
+{
+    const std::string commandLine = ReadFile("/proc/" + std::to_string(process.pid) + "/cmdline");
+    return process.pid > 0 && commandLine.find("vorlix.exe") != std::string::npos ? process.pid : -1;
 }
 
 }  // namespace e2e

@@ -35,6 +35,8 @@ void MakeDirs(const std::string& path);
 std::vector<pid_t> ProcessesNamed(const std::string& name);
 // The host process of the running vorlix.exe, -1 when there is none.
 pid_t ProgramPid();
+// The CPU seconds (user and system) the process has used; -1 when it cannot be read.
+double CpuSeconds(pid_t pid);
 // A number from /proc/PID/status, e.g. "VmHWM:" in KB or "Threads:"; -1 when absent.
 long ProcessStatus(pid_t pid, const char* key);
 
@@ -149,6 +151,9 @@ public:
     ~Program() { process.Kill(); }
     bool WaitExit(int timeoutMs) { return process.WaitExit(timeoutMs); }
     bool Running() { return process.Running(); }
+    // The host process that runs vorlix.exe: the one started here (Wine keeps
+    // its process id through its execs); -1 when that is not vorlix.exe.
+    pid_t HostPid();
     Process process;
 };
 

@@ -89,6 +89,29 @@ TEST_F(Erase, YesSendsTheEraseCommandAtTheNextWholeSecond)
     EXPECT_TRUE(sim->Records().empty());
 }
 
+TEST_F(Erase, ThePauseSleepsInsteadOfSpinning)
+{
+    StartLogger(loggersim::Options());
+    ASSERT_FALSE(StartProgram().empty());
+    const pid_t pid = program.HostPid();
+    ASSERT_GT(pid, 0) << "the program's own process is not known";
+    const std::string box = OpenConfirmation();
+    ASSERT_FALSE(box.empty());
+    // Confirm just after a second begins, so that the pause lasts nearly a second.
+    while (Now() - static_cast<long long>(Now()) > 0.05)
+        Sleep(2);
+    const double cpuBefore = CpuSeconds(pid);
+    const double clicked = Now();
+    ASSERT_TRUE(driver().Click(box, IDOK_));
+    const double arrived = WaitReceived(8, 3000);
+    const double cpu = CpuSeconds(pid) - cpuBefore;
+    ASSERT_GT(arrived, 0);
+    ASSERT_GE(cpuBefore, 0);
+    const double pause = arrived - clicked;
+    EXPECT_GT(pause, 0.7);
+    EXPECT_LT(cpu, pause / 4) << "CPU " << cpu << " s over a pause of " << pause << " s";
+}
+
 TEST_F(Erase, EscapeDuringThePauseDoesNothing)
 {
     StartLogger(loggersim::Options());

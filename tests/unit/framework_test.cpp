@@ -79,6 +79,79 @@ TEST(File, CreateEmptiesAndWritesBytesExactly)
     DeleteFileA(path.c_str());
 }
 
+TEST(File, HeldWithoutEmptyingUntilTheCallerCutsIt)
+{
+    // How a read-out takes its table: held at once, emptied only once the command is out.
+    const unsigned held = CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite | CFile::shareExclusive;
+    const std::string path = TempPath("held.txt");
+    DeleteFileA(path.c_str());
+    {
+        CFile file;
+        ASSERT_TRUE(file.Open(path.c_str(), held));
+        EXPECT_TRUE(file.WasCreated());
+        file.Write("old table", 9);
+    }
+    CFile file;
+    ASSERT_TRUE(file.Open(path.c_str(), held));
+    EXPECT_FALSE(file.WasCreated());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                OPEN_EXISTING, 0, nullptr))
+        << "no other program gets it meanwhile";
+    file.Close();
+    EXPECT_EQ("old table", ReadAll(path)) << "opening keeps the content";
+    ASSERT_TRUE(file.Open(path.c_str(), held));
+    file.SetLength(0);
+    file.Write("new", 3);
+    file.Close();
+    EXPECT_EQ("new", ReadAll(path));
+    EXPECT_TRUE(CFile::Remove(path.c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path.c_str()));
+    EXPECT_FALSE(CFile::Remove(path.c_str()));
+}
+
+TEST(File, AWriteBufferHoldsBytesUntilFlushFullOrClose)
+{
+    const std::string path = TempPath("buffered.txt");
+    {
+        CFile file;
+        ASSERT_TRUE(file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite));
+        file.SetWriteBuffer(8);
+        file.Write("abc", 3);
+        file.Write("de", 2);
+        EXPECT_EQ("", ReadAll(path)) << "nothing written yet";
+        file.Flush();
+        EXPECT_EQ("abcde", ReadAll(path));
+        file.Write("fghij", 5);
+        file.Write("klmno", 5);  // would overflow: the first five go out
+        EXPECT_EQ("abcdefghij", ReadAll(path));
+        file.Write("0123456789", 10);  // larger than the buffer: straight through, in order
+        EXPECT_EQ("abcdefghijklmno0123456789", ReadAll(path));
+        file.Write("pq", 2);
+        file.Close();
+        EXPECT_EQ("abcdefghijklmno0123456789pq", ReadAll(path));
+        ASSERT_TRUE(file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite));
+        file.Write("left", 4);
+    }
+    EXPECT_EQ("left", ReadAll(path)) << "destruction writes out the rest";
+    DeleteFileA(path.c_str());
+}
+
+TEST(File, AFailedWriteDropsWhatWasBufferedAndSaysSo)
+{
+    // Z:\dev\full takes every open and refuses every write: a full disk.
+    CFile file;
+    ASSERT_TRUE(file.Open("Z:\\dev\\full", CFile::modeCreate | CFile::modeWrite));
+    file.SetWriteBuffer(4096);
+    file.Write("half a li", 9);
+    EXPECT_THROW(file.Flush(), CFileException);
+    EXPECT_NO_THROW(file.Flush()) << "the failed bytes are gone, not tried again";
+    file.Write("ne\n", 3);
+    EXPECT_THROW(file.Close(), CFileException);
+    EXPECT_FALSE(file.IsOpen()) << "closed all the same";
+    const char c = 'x';
+    EXPECT_THROW(file.Write(&c, 1), CFileException) << "no buffer without an open file";
+}
+
 TEST(File, FailedOpenNamesTheFileGermanFirst)
 {
     CFile file;

@@ -29,18 +29,6 @@ constexpr double kByteSeconds = 10.0 / 9600.0;  // 8N1: ten bits a byte
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-double CpuSeconds(pid_t pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string field;
-    unsigned long long utime = 0, stime = 0;
-    for (int i = 1; i <= 15 && stat >> field; ++i) {
-        if (i == 14) utime = std::stoull(field);
-        if (i == 15) stime = std::stoull(field);
-    }
-    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 std::string Records(size_t bytes)
 {
     std::string records = loggersim::MakeRecords(static_cast<int>(bytes / 32 + 1));

@@ -1,0 +1,73 @@
+// The serial control's reader: a thread that takes what the port receives
+// into the input buffer and wakes the GUI thread with one posted message
+// while events wait. It only moves bytes; everything the program sees happens
+// on the GUI thread, which takes the events and the bytes from here.
+//
+// The reader lives as long as its thread or its control needs it, whichever
+// is longer: a driver that never gives a read back cannot leave the thread
+// pointing at freed memory.
+#pragma once
+
+#include "link/PortIo.h"
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <windows.h>
+
+class CCommReader : public std::enable_shared_from_this<CCommReader> {
+public:
+    // Events the reader raises, besides one receive event per byte.
+    enum : short { eventLost = -1 };
+
+    CCommReader(std::shared_ptr<CPortIo> io, HWND notify, UINT wakeMessage, size_t capacity);
+    ~CCommReader();
+    CCommReader(const CCommReader&) = delete;
+    CCommReader& operator=(const CCommReader&) = delete;
+
+    // Starts the thread; false when it could not be made.
+    bool Start();
+    // Tells the thread to end and waits up to `timeoutMs`; false when it did
+    // not end in time (it then finishes on its own and frees the reader).
+    bool Stop(DWORD timeoutMs);
+
+    // ---- Called on the GUI thread ----
+    void SetThreshold(short threshold);
+    // Takes up to `count` received bytes (all with 0).
+    std::string Take(size_t count);
+    size_t Waiting();
+    // Drops what has been received and not read, with the events still pending for it.
+    void Discard();
+    // The next event to raise: a receive (2), a line error (1001 ...) or eventLost
+    // once every byte received before the loss has had its events; false when none waits.
+    bool NextEvent(short* event);
+    // The wake message has been taken: the next Deliver posts a new one.
+    void WakeTaken() { InterlockedExchange(&m_nWakePosted, 0); }
+    void PostWake();
+
+private:
+    static DWORD WINAPI ThreadMain(void* param);
+    void Run();
+    bool WaitForRoom(size_t* room);
+    void Deliver(const char* data, DWORD count, DWORD lineErrors);
+    void MarkLost();
+
+    // Set at construction, read by both threads.
+    const std::shared_ptr<CPortIo> m_io;
+    const HWND m_hNotify;
+    const UINT m_nWakeMessage;
+    const size_t m_nCapacity;
+    HANDLE m_hThread = nullptr;
+    HANDLE m_hStop = nullptr;    // manual-reset: the reader ends (set by the GUI thread)
+    HANDLE m_hSpace = nullptr;   // auto-reset: the input buffer has room again (set by the GUI thread)
+
+    // Shared, under m_lock; who writes each:
+    CRITICAL_SECTION m_lock;
+    std::deque<char> m_input;             // reader appends, GUI thread takes and discards
+    unsigned long m_nPendingReceive = 0;  // reader adds, GUI thread takes and discards
+    std::deque<short> m_pendingErrors;    // reader adds, GUI thread takes and discards
+    short m_nThreshold = 0;               // GUI thread
+    bool m_bLost = false;                 // reader
+    bool m_bReaderWaiting = false;        // reader sets it, the GUI thread clears it when it wakes the reader
+    volatile LONG m_nWakePosted = 0;      // 1 while a wake message is in the queue: reader and GUI thread
+};

@@ -1,0 +1,182 @@
+#include "link/PortIo.h"
+
+#include <string>
+
+namespace {
+
+// Bounds the wait for a driver to give back a read or write it was told to
+// cancel. A driver that ignores the cancel keeps its OVERLAPPED and buffer:
+// they are left to it, never freed under it.
+constexpr DWORD kCancelMillis = 1000;
+
+struct PendingIo {
+    OVERLAPPED overlapped = {};
+    char buffer[CPortIo::kBufferSize];  // what a read brings
+    std::string output;                 // what a write sends
+    PendingIo() { overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr); }
+    ~PendingIo() { CloseHandle(overlapped.hEvent); }
+    PendingIo(const PendingIo&) = delete;
+    PendingIo& operator=(const PendingIo&) = delete;
+};
+
+class CWin32PortIo : public CPortIo {
+public:
+    ~CWin32PortIo() override { Close(); }
+
+    DWORD Open(int port) override
+    {
+        const std::wstring name = L"\\\\.\\COM" + std::to_wstring(port);
+        m_hPort = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED, nullptr);
+        return m_hPort == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    }
+
+    DWORD Configure(const CommSettings& settings, DWORD bufferSize) override
+    {
+        SetupComm(m_hPort, bufferSize, bufferSize);
+        DCB dcb = {};
+        dcb.DCBlength = sizeof(dcb);
+        if (!GetCommState(m_hPort, &dcb))
+            return GetLastError();
+        dcb.BaudRate = settings.baudRate;
+        dcb.ByteSize = settings.byteSize;
+        dcb.Parity = settings.parity;
+        dcb.StopBits = settings.stopBits;
+        dcb.fBinary = TRUE;
+        dcb.fParity = settings.parity != CommSettings::parityNone;
+        // No flow control of any kind; every byte, zero bytes too, is kept.
+        dcb.fOutxCtsFlow = FALSE;
+        dcb.fOutxDsrFlow = FALSE;
+        dcb.fDtrControl = DTR_CONTROL_ENABLE;
+        dcb.fRtsControl = RTS_CONTROL_ENABLE;
+        dcb.fDsrSensitivity = FALSE;
+        dcb.fTXContinueOnXoff = TRUE;
+        dcb.fOutX = FALSE;
+        dcb.fInX = FALSE;
+        dcb.fErrorChar = FALSE;
+        dcb.fNull = FALSE;
+        dcb.fAbortOnError = FALSE;
+        // Flow control stays off, but some CDC and virtual drivers hand back 0
+        // for both characters and then refuse their own DCB: set them all.
+        dcb.XonChar = 0x11;
+        dcb.XoffChar = 0x13;
+        dcb.XonLim = static_cast<WORD>(bufferSize / 4);
+        dcb.XoffLim = static_cast<WORD>(bufferSize / 4);
+        if (!SetCommState(m_hPort, &dcb))
+            return GetLastError();
+        COMMTIMEOUTS timeouts = {};
+        // A read returns 10 ms after the last byte of a burst, at the latest after 200 ms.
+        timeouts.ReadIntervalTimeout = 10;
+        timeouts.ReadTotalTimeoutConstant = 200;
+        timeouts.WriteTotalTimeoutMultiplier = 2;
+        timeouts.WriteTotalTimeoutConstant = 2000;
+        if (!SetCommTimeouts(m_hPort, &timeouts))
+            return GetLastError();
+        PurgeComm(m_hPort, PURGE_RXCLEAR | PURGE_TXCLEAR);
+        return 0;
+    }
+
+    void Close() override
+    {
+        if (m_hPort != INVALID_HANDLE_VALUE)
+            CloseHandle(m_hPort);
+        m_hPort = INVALID_HANDLE_VALUE;
+        // Left to the driver if it never gave it back (see kCancelMillis).
+        if (m_read && !m_bReadAbandoned)
+            delete m_read;
+        m_read = nullptr;
+    }
+
+    Result Status(DWORD* lineErrors, DWORD* waiting) override
+    {
+        Result result;
+        COMSTAT status = {};
+        *lineErrors = 0;
+        *waiting = 0;
+        if (!ClearCommError(m_hPort, lineErrors, &status))
+            result.error = GetLastError();
+        else
+            *waiting = status.cbInQue;
+        return result;
+    }
+
+    Result Read(DWORD count, HANDLE stop) override
+    {
+        if (!m_read)
+            m_read = new PendingIo;
+        Result result;
+        OVERLAPPED& overlapped = m_read->overlapped;
+        ResetEvent(overlapped.hEvent);
+        if (!ReadFile(m_hPort, m_read->buffer, count < kBufferSize ? count : kBufferSize, nullptr, &overlapped)) {
+            result.error = GetLastError();
+            if (result.error != ERROR_IO_PENDING)
+                return result;
+            result.error = 0;
+            result.waited = true;
+            HANDLE waits[] = { stop, overlapped.hEvent };
+            if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
+                result.stopped = true;
+                CancelIoEx(m_hPort, &overlapped);
+                if (WaitForSingleObject(overlapped.hEvent, kCancelMillis) != WAIT_OBJECT_0)
+                    m_bReadAbandoned = true;
+                return result;
+            }
+        }
+        if (!GetOverlappedResult(m_hPort, &overlapped, &result.bytes, FALSE))
+            result.error = GetLastError();
+        return result;
+    }
+
+    const char* Buffer() const override { return m_read ? m_read->buffer : ""; }
+
+    Result Write(const void* data, DWORD count, DWORD timeoutMs) override
+    {
+        Result result;
+        PendingIo* write = new PendingIo;
+        write->output.assign(static_cast<const char*>(data), count);
+        OVERLAPPED& overlapped = write->overlapped;
+        if (WriteFile(m_hPort, write->output.data(), count, nullptr, &overlapped) || GetLastError() == ERROR_IO_PENDING) {
+            if (WaitForSingleObject(overlapped.hEvent, timeoutMs) != WAIT_OBJECT_0) {
+                CancelIoEx(m_hPort, &overlapped);
+                if (WaitForSingleObject(overlapped.hEvent, kCancelMillis) != WAIT_OBJECT_0) {
+                    result.error = ERROR_TIMEOUT;
+                    return result;  // the driver still holds `write`
+                }
+                result.error = ERROR_TIMEOUT;
+            } else if (!GetOverlappedResult(m_hPort, &overlapped, &result.bytes, FALSE)) {
+                result.error = GetLastError();
+            }
+        } else {
+            result.error = GetLastError();
+        }
+        delete write;
+        if (result.error == 0 && result.bytes != count)
+            result.error = ERROR_TIMEOUT;  // the write timeouts ended it early
+        return result;
+    }
+
+    DWORD Probe() override
+    {
+        DCB dcb = {};
+        dcb.DCBlength = sizeof(dcb);
+        return GetCommState(m_hPort, &dcb) ? 0 : GetLastError();
+    }
+
+    void Purge(DWORD flags) override { PurgeComm(m_hPort, flags); }
+
+    ULONGLONG Now() override { return GetTickCount64(); }
+
+    bool Pause(DWORD ms, HANDLE stop) override { return WaitForSingleObject(stop, ms) == WAIT_OBJECT_0; }
+
+private:
+    HANDLE m_hPort = INVALID_HANDLE_VALUE;
+    PendingIo* m_read = nullptr;
+    bool m_bReadAbandoned = false;
+};
+
+}  // namespace
+
+std::shared_ptr<CPortIo> CreateWin32PortIo()
+{
+    return std::make_shared<CWin32PortIo>();
+}

@@ -1,0 +1,49 @@
+// The Win32 calls the serial control makes on a port, behind one interface, so
+// that unit tests can replay what a driver answers, call by call, through the
+// whole control. CreateWin32PortIo() gives the real one.
+//
+// Open, Configure, Write, Purge and Close run on the GUI thread; Status, Read,
+// Probe, Now and Pause on the control's reader thread.
+#pragma once
+
+#include "link/CommSettings.h"
+
+#include <memory>
+#include <windows.h>
+
+class CPortIo {
+public:
+    struct Result {
+        DWORD bytes = 0;
+        DWORD error = 0;       // 0 when the call succeeded
+        bool waited = false;   // Read: the read had to wait (it did not end as it was issued)
+        bool stopped = false;  // Read: ended because the stop event was set
+    };
+
+    virtual ~CPortIo() = default;
+
+    // Opens "\\.\COMn"; 0 or the system's error.
+    virtual DWORD Open(int port) = 0;
+    // Buffer sizes, line settings, no flow control, read timeouts; 0 or the system's error.
+    virtual DWORD Configure(const CommSettings& settings, DWORD bufferSize) = 0;
+    virtual void Close() = 0;
+
+    // ClearCommError: the line errors since the last call, and how much is waiting.
+    virtual Result Status(DWORD* lineErrors, DWORD* waiting) = 0;
+    // Reads up to `count` bytes into Buffer(), within the port's read timeouts,
+    // ending early (stopped) when `stop` is set.
+    virtual Result Read(DWORD count, HANDLE stop) = 0;
+    virtual const char* Buffer() const = 0;
+    static constexpr DWORD kBufferSize = 4096;
+    // Sends the bytes; gives up after `timeoutMs` with ERROR_TIMEOUT.
+    virtual Result Write(const void* data, DWORD count, DWORD timeoutMs) = 0;
+    // GetCommState: 0 while the device answers.
+    virtual DWORD Probe() = 0;
+    virtual void Purge(DWORD flags) = 0;
+
+    // The reader's clock in milliseconds, and its pause: true when `stop` was set meanwhile.
+    virtual ULONGLONG Now() = 0;
+    virtual bool Pause(DWORD ms, HANDLE stop) = 0;
+};
+
+std::shared_ptr<CPortIo> CreateWin32PortIo();
