@@ -64,3 +64,21 @@ INT_PTR CFileDialog::DoModal()
     m_file = buffer.c_str();
     return IDOK;
 }
+
+CString WithDefaultExtension(const CString& path, const char* extension)
+{
+    std::string text = path.Str();
+    const size_t separator = text.find_last_of("\\/:");
+    const size_t name = separator == std::string::npos ? 0 : separator + 1;
+    // Windows drops the dots at the end of a name: "messung." is "messung".
+    while (text.size() > name && text.back() == '.')
+        text.pop_back();
+    if (text.size() == name || !extension || !*extension || text.find('.', name) != std::string::npos)
+        return path;
+    return CString(text + "." + extension);
+}
+
+CString CFileDialog::GetPathNameWithExtension() const
+{
+    return WithDefaultExtension(GetPathName(), Narrow(m_defaultExt.c_str()));
+}

@@ -9,6 +9,9 @@
 
 class CWnd;
 
+// `path` with "." and `extension` added when its last component has no extension.
+CString WithDefaultExtension(const CString& path, const char* extension);
+
 class CFileDialog {
 public:
     // `filter` lists description|pattern pairs separated by "|" and ends with "||";
@@ -18,6 +21,9 @@ public:
 
     INT_PTR DoModal();
     CString GetPathName() const { return Narrow(m_file.c_str()); }
+    // The path, with the default extension added when its name has none:
+    // the open-style chooser adds it only when such a file exists already.
+    CString GetPathNameWithExtension() const;
 
     OPENFILENAMEW m_ofn;
 

@@ -171,15 +171,27 @@ void CWnd::CenterWindow(HWND alternateOwner)
     ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void ShowErrorBox(HWND owner, const CString& description)
+namespace {
+// The caption of the program's main window, the owner's root.
+std::wstring RootCaption(HWND owner)
 {
-    // The box bears the caption of the program's main window.
     wchar_t title[128] = L"";
     HWND root = owner ? ::GetAncestor(owner, GA_ROOTOWNER) : nullptr;
-    std::wstring caption = L"Fehler / Error";
-    if (root && ::GetWindowTextW(root, title, 128) > 0)
-        caption = std::wstring(title) + L": " + caption;
+    return root && ::GetWindowTextW(root, title, 128) > 0 ? std::wstring(title) : std::wstring();
+}
+}  // namespace
+
+void ShowErrorBox(HWND owner, const CString& description)
+{
+    const std::wstring root = RootCaption(owner);
+    const std::wstring caption = root.empty() ? L"Fehler / Error" : root + L": Fehler / Error";
     ::MessageBoxW(owner, Widen(description).c_str(), caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
+}
+
+bool AskYesNo(HWND owner, const CString& question)
+{
+    return ::MessageBoxW(owner, Widen(question).c_str(), RootCaption(owner).c_str(),
+                         MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
 // ---- Data exchange -----------------------------------------------------------

@@ -93,6 +93,8 @@ private:
 
 // Shows the framework's error box for an exception that ended a handler.
 void ShowErrorBox(HWND owner, const CString& description);
+// Asks a question the user answers with Yes or No (the default); true for Yes.
+bool AskYesNo(HWND owner, const CString& question);
 
 class CDataExchange {
 public:

@@ -26,6 +26,22 @@ constexpr char kCannotOpenText[] = "COM %d kann nicht ge\xF6" "ffnet werden.\nCO
 constexpr char kNotConfiguredText[] = "COM %d kann nicht eingestellt werden.\nCOM %d cannot be configured.";
 constexpr char kNoAnswerText[] = "COM %d antwortet nicht; der Befehl wurde nicht gesendet.\n"
                                  "COM %d does not answer; the command was not sent.";
+
+// The ports this PC has, for the box that says the chosen one is not there.
+CString PortsOnThisPc()
+{
+    CString list;
+    bool beyondFour = false;
+    for (int port : ComPortsOnThisPc()) {
+        list += FormatString("%sCOM %d", list.IsEmpty() ? "" : ", ", port);
+        beyondFour = beyondFour || port > 4;
+    }
+    CString text = "Vorhandene Schnittstellen / Ports on this PC: " + (list.IsEmpty() ? CString("keine / none") : list);
+    if (beyondFour)
+        text += "\nCOM 5 und h\xF6her: in \"vxsetup.ini\" die Portnummer minus eins eintragen.\n"
+                "COM 5 and above: write the port number minus one into \"vxsetup.ini\".";
+    return text;
+}
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CMSComm, CWnd)
@@ -139,7 +155,8 @@ void CMSComm::SetPortOpen(BOOL open)
     if (const DWORD error = io->Open(m_nCommPort)) {
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_BAD_PATHNAME ||
             error == ERROR_INVALID_NAME || error == ERROR_BAD_UNIT || error == ERROR_DEV_NOT_EXIST)
-            ThrowPortError(kNotThereText, error);
+            throw CException(FormatString(kNotThereText, m_nCommPort, m_nCommPort) + "\n\n" + PortsOnThisPc() +
+                             "\n\n" + SystemErrorText(error));
         if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_BUSY)
             ThrowPortError(kBusyText, error);
         ThrowPortError(kCannotOpenText, error);

@@ -1,5 +1,7 @@
 #include "link/PortIo.h"
 
+#include <algorithm>
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -179,4 +181,37 @@ private:
 std::shared_ptr<CPortIo> CreateWin32PortIo()
 {
     return std::make_shared<CWin32PortIo>();
+}
+
+std::vector<int> ComPortsOnThisPc()
+{
+    std::vector<int> ports;
+    const auto add = [&](const wchar_t* name) {
+        if (_wcsnicmp(name, L"COM", 3) != 0)
+            return;
+        wchar_t* end = nullptr;
+        const long number = std::wcstol(name + 3, &end, 10);
+        if (end != name + 3 && *end == L'\0' && number > 0 && number < 256)
+            ports.push_back(static_cast<int>(number));
+    };
+    std::vector<wchar_t> names(65536);
+    const DWORD length = QueryDosDeviceW(nullptr, names.data(), static_cast<DWORD>(names.size()));
+    for (const wchar_t* name = names.data(); length && *name; name += std::wcslen(name) + 1)
+        add(name);
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        for (DWORD i = 0;; ++i) {
+            wchar_t value[256], data[64] = L"";
+            DWORD valueLength = 256, dataLength = sizeof data - sizeof(wchar_t), type = 0;
+            if (RegEnumValueW(key, i, value, &valueLength, nullptr, &type, reinterpret_cast<BYTE*>(data),
+                              &dataLength) != ERROR_SUCCESS)
+                break;
+            if (type == REG_SZ)
+                add(data);
+        }
+        RegCloseKey(key);
+    }
+    std::sort(ports.begin(), ports.end());
+    ports.erase(std::unique(ports.begin(), ports.end()), ports.end());
+    return ports;
 }

@@ -9,6 +9,7 @@
 #include "link/CommSettings.h"
 
 #include <memory>
+#include <vector>
 #include <windows.h>
 
 class CPortIo {
@@ -47,3 +48,7 @@ public:
 };
 
 std::shared_ptr<CPortIo> CreateWin32PortIo();
+
+// The numbers of the COM ports this PC has, ascending: the system's DOS
+// device names and its serial-port map.
+std::vector<int> ComPortsOnThisPc();

@@ -9,6 +9,13 @@ namespace {
 constexpr UINT_PTR kReadOutTimer = 1;
 constexpr UINT kReadOutPeriod = 2000;
 const int kLockedButtons[] = { IDC_READ, IDC_SETUP, IDOK, IDC_ERASE };
+
+bool TableHoldsData(const CString& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return ::GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data) &&
+           !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (data.nFileSizeHigh != 0 || data.nFileSizeLow != 0);
+}
 }  // namespace
 
 void CMainDialog::OnRead()
@@ -27,7 +34,13 @@ void CMainDialog::OnRead()
     // is held (no other program can take it) but emptied only once the
     // command is out, so that a failed send leaves an existing table as it was.
     m_comm.RequireOpen();
-    const CString path = chooser.GetPathName();
+    const CString path = chooser.GetPathNameWithExtension();
+    // The open-style chooser never asks before a table is replaced: ask here.
+    if (TableHoldsData(path) &&
+        !AskYesNo(m_hWnd, FormatString("Die Datei \"%s\" existiert bereits. Ersetzen?\n"
+                                       "The file \"%s\" already exists. Replace it?",
+                                       path.GetString(), path.GetString())))
+        return;
     CFileException error("", 0);
     if (!m_file.Open(path, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite | CFile::shareExclusive,
                      &error))

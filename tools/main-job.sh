@@ -19,14 +19,16 @@ if [ -z "${DISPLAY:-}" ]; then
   exec "$build/host/vorlix_demo" "$out" "${VORLIX_LINES:-400}"
 fi
 
-export WINEPREFIX="${WINEPREFIX:-$build/wineprefix-main}"
-[ -e "$WINEPREFIX/system.reg" ] || wineboot -i >"$build/wineboot-main.log" 2>&1
+# A prefix of its own, never the user's: its COM 2 is the simulator's cable.
+export WINEPREFIX="$build/wineprefix-main"
+"$root/tools/wine-prefix.sh" "$WINEPREFIX" "$build/wineboot-main.log"
 cable=$(mktemp -d /tmp/vorlix-cable.XXXXXX)
 socat pty,raw,echo=0,link="$cable/com" pty,raw,echo=0,link="$cable/logger" 2>/dev/null &
 socat_pid=$!
 for _ in $(seq 100); do [ -e "$cable/com" ] && [ -e "$cable/logger" ] && break; sleep 0.05; done
-rm -f "$WINEPREFIX"/dosdevices/com*
-ln -s "$cable/com" "$WINEPREFIX/dosdevices/com2"
+# Wine rebuilds its COM links from this key whenever it starts.
+wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /d "$cable/com" /f >>"$build/wineboot-main.log" 2>&1
+wineserver -k; wineserver -w
 "$build/host/loggersim" "$cable/logger" --lines "${VORLIX_LINES:-400}" --log "$out/logger-received.bin" &
 sim_pid=$!
 trap 'kill $sim_pid $socat_pid 2>/dev/null; rm -rf "$cable"' EXIT

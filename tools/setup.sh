@@ -6,8 +6,8 @@ packages=(
   cmake make g++ pkg-config
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   googletest
-  wine wine64
-  xvfb xauth socat imagemagick
+  wine wine64 fonts-wine
+  xvfb xauth socat imagemagick strace
 )
 missing=()
 for p in "${packages[@]}"; do

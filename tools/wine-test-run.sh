@@ -2,18 +2,25 @@
 # Runs a Windows test program under Wine with eight fresh virtual cables:
 # COM11-COM12, COM13-COM14, ... COM25-COM26, each pair the two ends of a socat
 # pty pair. Needs WINEPREFIX (an initialised prefix) in the environment.
+# With VORLIX_DPI set, the display has that many dots per inch meanwhile.
 set -u
 : "${WINEPREFIX:?WINEPREFIX must name an initialised Wine prefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 dir=$(mktemp -d /tmp/vorlix-cables.XXXXXX)
 pids=()
+set_dpi() {
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  wineserver -k >/dev/null 2>&1; wineserver -w
+}
 cleanup() {
+  [ -n "${VORLIX_DPI:-}" ] && set_dpi 96
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
   wait 2>/dev/null
   for n in $(seq 11 26); do rm -f "$WINEPREFIX/dosdevices/com$n"; done
   rm -rf "$dir"
 }
 trap cleanup EXIT
+[ -n "${VORLIX_DPI:-}" ] && set_dpi "$VORLIX_DPI"
 
 for k in $(seq 0 7); do
   socat pty,raw,echo=0,link="$dir/a$k" pty,raw,echo=0,link="$dir/b$k" 2>/dev/null &

@@ -151,14 +151,6 @@ std::vector<pid_t> ProcessesNamed(const std::string& name)
     return found;
 }
 
-pid_t ProgramPid()
-{
-    for (pid_t pid : ProcessesNamed("vorlix.exe"))
-        if (ReadFile("/proc/" + std::to_string(pid) + "/cmdline").find("vorlix.exe") != std::string::npos)
-            return pid;
-    return -1;
-}
-
 double CpuSeconds(pid_t pid)
 {
     // /proc/PID/stat: the name in parentheses may hold blanks; utime and stime
@@ -482,12 +474,16 @@ bool Session::Start(std::string* error)
     unsetenv("LC_ALL");
 
     const std::string ready = m_prefix + "/vorlix-ready";
-    if (!Exists(ready)) {
+    if (!Exists(ready))
         RemoveTree(m_prefix);
-        if (RunWine({ "wineboot", "-i" }, m_work + "/wineboot.log", 120000) != 0) {
-            *error = "wineboot failed: see " + m_work + "/wineboot.log";
-            return false;
-        }
+    // Initialised, with Windows' dialog fonts; a prefix made before gets the fonts too.
+    const std::string makePrefix =
+        "'" VORLIX_ROOT "/tools/wine-prefix.sh' '" + m_prefix + "' '" + m_work + "/wineboot.log' </dev/null";
+    if (std::system(makePrefix.c_str()) != 0) {
+        *error = "the Wine prefix could not be made: see " + m_work + "/wineboot.log";
+        return false;
+    }
+    if (!Exists(ready)) {
         // Every window in one virtual desktop: title bars, and fast closes.
         RunWine({ "wine", "reg", "add", "HKCU\\Software\\Wine\\Explorer", "/v", "Desktop", "/d", "Default", "/f" },
                 m_work + "/wineboot.log", 60000);
@@ -496,6 +492,14 @@ bool Session::Start(std::string* error)
         RunWine({ "wineserver", "-k" }, m_work + "/wineboot.log", 30000);
         RunWine({ "wineserver", "-w" }, m_work + "/wineboot.log", 30000);
         WriteFile(ready, "ok\n");
+    }
+    // The display's DPI: 96 unless asked for another (the pictures are taken at 144 too).
+    if (const std::string dpi = Env("VX_E2E_DPI"); !dpi.empty()) {
+        RunWine({ "wine", "reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
+                  dpi, "/f" },
+                m_work + "/wineboot.log", 60000);
+        RunWine({ "wineserver", "-k" }, m_work + "/wineboot.log", 30000);
+        RunWine({ "wineserver", "-w" }, m_work + "/wineboot.log", 30000);
     }
     Spawn({ "wineserver", "-p" }, "", m_work + "/wineserver.log", true);
     LinkComPorts({});

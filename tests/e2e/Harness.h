@@ -33,8 +33,6 @@ void RemoveTree(const std::string& path);
 void MakeDirs(const std::string& path);
 // Processes whose command line mentions `name`.
 std::vector<pid_t> ProcessesNamed(const std::string& name);
-// The host process of the running vorlix.exe, -1 when there is none.
-pid_t ProgramPid();
 // The CPU seconds (user and system) the process has used; -1 when it cannot be read.
 double CpuSeconds(pid_t pid);
 // A number from /proc/PID/status, e.g. "VmHWM:" in KB or "Threads:"; -1 when absent.

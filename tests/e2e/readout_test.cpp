@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace e2e {
 namespace {
@@ -97,15 +98,58 @@ TEST_F(ReadOut, CancellingTheChooserChangesNothing)
     EXPECT_EQ("", sim->Received());
 }
 
-TEST_F(ReadOut, NameWithoutExtensionGetsTxtAndAnExistingFileIsReplaced)
+// Two logger lines and the rows they must give.
+constexpr char kTwoRecords[] = " 5 307 9 5 2.5 998.0\r\n 6 307 9 5 2.6 999.1\r\n";
+constexpr char kTwoRows[] = "05.03.07\t09:05\t 2,5\t 998,0\t\n06.03.07\t09:05\t 2,6\t 999,1\t\n";
+
+TEST_F(ReadOut, ANameWithoutExtensionGetsTxt)
 {
-    StartLogger(Records(3));
+    loggersim::Options options;
+    options.records = kTwoRecords;
+    StartLogger(options);
     ASSERT_FALSE(StartProgram().empty());
-    WriteFile(dir + "/alt.txt", std::string(10000, 'x'));
-    StartRun(WinePath(dir + "/alt"));
+    StartRun(WinePath(dir + "/messung"));
     ASSERT_TRUE(WaitForEnd(10000));
-    EXPECT_EQ(Table(sim->Records()), ReadFile(dir + "/alt.txt"));
-    EXPECT_FALSE(Exists(dir + "/alt"));
+    EXPECT_EQ(kTwoRows, ReadFile(dir + "/messung.txt"));
+    EXPECT_FALSE(Exists(dir + "/messung"));
+}
+
+TEST_F(ReadOut, AnExistingTableIsReplacedOnlyAfterYes)
+{
+    loggersim::Options options;
+    options.records = kTwoRecords;
+    StartLogger(options);
+    ASSERT_FALSE(StartProgram().empty());
+    WriteFile(dir + "/alt.txt", "the old table");
+    constexpr int IDYES_ = 6, IDNO_ = 7;
+
+    ASSERT_TRUE(driver().ChooseTableFile(main, WinePath(dir + "/alt")));
+    std::string question = driver().WaitOwned(main, 5000);
+    ASSERT_FALSE(question.empty()) << "no question before the table is replaced";
+    EXPECT_EQ("Vorlix", driver().Title(question));
+    const std::string text = driver().StaticTexts(question);
+    EXPECT_NE(std::string::npos, text.find("alt.txt\" existiert bereits. Ersetzen?")) << text;
+    EXPECT_NE(std::string::npos, text.find("already exists. Replace it?")) << text;
+    EXPECT_LT(text.find("Ersetzen?"), text.find("Replace it?")) << text;
+    ASSERT_TRUE(driver().Click(question, IDNO_));
+    Sleep(500);
+    EXPECT_EQ("the old table", ReadFile(dir + "/alt.txt")) << "No leaves it";
+    EXPECT_EQ("", sim->Received()) << "No sends nothing";
+    EXPECT_FALSE(Locked());
+
+    ASSERT_TRUE(driver().ChooseTableFile(main, WinePath(dir + "/alt.txt")));
+    question = driver().WaitOwned(main, 5000);
+    ASSERT_FALSE(question.empty());
+    ASSERT_TRUE(driver().Click(question, IDYES_));
+    ASSERT_TRUE(WaitLocked());
+    ASSERT_TRUE(WaitForEnd(10000));
+    EXPECT_EQ(kTwoRows, ReadFile(dir + "/alt.txt"));
+
+    // An empty file holds no table: nothing to ask.
+    WriteFile(dir + "/leer.txt", "");
+    StartRun(WinePath(dir + "/leer.txt"));
+    ASSERT_TRUE(WaitForEnd(10000));
+    EXPECT_EQ(kTwoRows, ReadFile(dir + "/leer.txt"));
 }
 
 TEST_F(ReadOut, LongPauseEndsTheRunEarlyKeepingWhatCameBefore)
@@ -190,6 +234,10 @@ TEST_F(ReadOut, FileHeldOpenByAnotherProgramIsReportedAndNothingIsSent)
     WriteFile(dir + "/besetzt.txt", "in use");
     ASSERT_TRUE(driver().Hold(WinePath(dir + "/besetzt.txt")));
     driver().ChooseTableFile(main, WinePath(dir + "/besetzt.txt"));
+    // It holds a table: first the question, then the refusal.
+    const std::string question = driver().WaitOwned(main, 5000);
+    EXPECT_EQ("Vorlix", driver().Title(question));
+    driver().Click(question, 6 /* IDYES */);
     const std::string box = ErrorBox(5000);
     driver().Release();
     ASSERT_FALSE(box.empty());
@@ -227,7 +275,8 @@ TEST_F(ReadOut, WriteErrorsDuringTheRunAreReportedAtItsEnd)
     // /dev/full takes the file's creation and refuses every write: a full disk.
     StartLogger(Records(4));
     ASSERT_FALSE(StartProgram().empty());
-    StartRun("Z:\\dev\\full");
+    ASSERT_EQ(0, symlink("/dev/full", (dir + "/voll.txt").c_str()));
+    StartRun(WinePath(dir + "/voll.txt"));
     ASSERT_TRUE(WaitForEnd(10000));
     const std::string box = ErrorBox(3000);
     ASSERT_FALSE(box.empty()) << "the incomplete table must be reported";
@@ -239,6 +288,38 @@ TEST_F(ReadOut, WriteErrorsDuringTheRunAreReportedAtItsEnd)
     EXPECT_NE(std::string::npos, text.find(std::to_string(records.size() - returns) + " Zeichen")) << text;
     EXPECT_NE(std::string::npos, text.find("incomplete")) << text;
     Dismiss(box);
+}
+
+TEST_F(ReadOut, EscapeAndTheCloseBoxDuringARunKeepEveryCharacterReceived)
+{
+    // One endless line: nothing but the 250 ms rule writes it out during the run.
+    loggersim::Options options;
+    options.records = std::string(4000, '7');
+    options.raw = true;
+    StartLogger(options);
+    for (const bool escape : { true, false }) {
+        SCOPED_TRACE(escape ? "Escape" : "close box");
+        ASSERT_FALSE(StartProgram().empty());
+        const std::string name = escape ? "/escape.txt" : "/schliessen.txt";
+        StartRun(WinePath(dir + name));
+        Sleep(1500);
+        const size_t sent = sim->SentCount();
+        if (escape)
+            driver().Key(main, VK_ESCAPE_);
+        else
+            driver().Close(main);
+        ASSERT_TRUE(program.WaitExit(10000));
+        // The date and time groups of the first ten, then tabs after every field.
+        const std::string written = ReadFile(dir + name);
+        ASSERT_GT(written.size(), 20u);
+        EXPECT_EQ("77.77.77\t77:77\t7777\t777777\t7777\t", written.substr(0, 32));
+        size_t received = 0;
+        for (char c : written)
+            received += c == '7';
+        EXPECT_GE(received + 40, sent) << "characters received before the end are missing from the table";
+        sim->Stop();
+        StartLogger(options);
+    }
 }
 
 TEST_F(ReadOut, EnterDuringTheRunDoesNothingAndEscapeKeepsWhatWasWritten)

@@ -3,6 +3,7 @@
 #include "Fixture.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <sstream>
 
 namespace e2e {
@@ -38,7 +39,8 @@ protected:
         ASSERT_GT(r.w, 0) << name;
         const std::string out = Session::Get().Work() + "/screenshots";
         MakeDirs(out);
-        const std::string path = out + "/" + name + ".png";
+        const char* dpi = std::getenv("VX_E2E_DPI");
+        const std::string path = out + "/" + name + (dpi && *dpi ? std::string("-") + dpi + "dpi" : "") + ".png";
         std::remove(path.c_str());
         const int margin = 8;
         const std::string command = "import -display " + Session::Get().Display() + " -window root -crop " +

@@ -2,6 +2,7 @@
 #include "TestWindow.h"
 #include "fw/Exception.h"
 #include "fw/File.h"
+#include "fw/FileDialog.h"
 #include "fw/String.h"
 #include "fw/Wnd.h"
 
@@ -351,3 +352,20 @@ TEST(DataExchange, TextBothWaysInCodePage1252)
 }
 
 }  // namespace
+
+TEST(FileDialog, ANameWithoutExtensionGetsTheDefaultOne)
+{
+    const struct { const char* typed; const char* saved; } cases[] = {
+        { "C:\\daten\\messung", "C:\\daten\\messung.txt" },
+        { "C:\\daten\\messung.", "C:\\daten\\messung.txt" },
+        { "C:\\daten\\messung.txt", "C:\\daten\\messung.txt" },
+        { "C:\\daten\\messung.csv", "C:\\daten\\messung.csv" },
+        { "C:\\daten.2026\\messung", "C:\\daten.2026\\messung.txt" },
+        { "Z:/tmp/a.b/messung", "Z:/tmp/a.b/messung.txt" },
+        { "messung", "messung.txt" },
+        { "C:messung", "C:messung.txt" },
+        { "C:\\daten\\", "C:\\daten\\" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CString(c.saved), WithDefaultExtension(c.typed, "txt")) << c.typed;
+}

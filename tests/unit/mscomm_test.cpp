@@ -192,6 +192,11 @@ TEST_F(SerialControl, MissingPortNamesThePortGermanFirst)
     const std::string text = ErrorOf([&] { parent.comm.SetPortOpen(TRUE); });
     EXPECT_NE(std::string::npos, text.find("COM 40 gibt es nicht"));
     EXPECT_LT(text.find("gibt es nicht"), text.find("does not exist"));
+    // The ports the system knows (the test runner maps COM 27), and how to use one beyond COM 4.
+    EXPECT_NE(std::string::npos, text.find("Vorhandene Schnittstellen / Ports on this PC: ")) << text;
+    EXPECT_NE(std::string::npos, text.find("COM 27")) << text;
+    EXPECT_NE(std::string::npos, text.find("Portnummer minus eins")) << text;
+    EXPECT_NE(std::string::npos, text.find("port number minus one")) << text;
     EXPECT_FALSE(parent.comm.GetPortOpen());
 }
 

@@ -301,3 +301,66 @@ TEST_F(Resources, VersionIsGerman1001)
 }
 
 }  // namespace
+
+namespace {
+
+// The DLLs vorlix.exe imports from, read from its import directory on disk.
+std::vector<std::string> ImportedDlls(const std::string& path)
+{
+    std::vector<std::string> dlls;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file)
+        return dlls;
+    std::string image;
+    char chunk[65536];
+    for (size_t n; (n = fread(chunk, 1, sizeof chunk, file)) > 0;)
+        image.append(chunk, n);
+    fclose(file);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(image.data() + dos->e_lfanew);
+    const auto* sections = IMAGE_FIRST_SECTION(nt);
+    const auto offsetOf = [&](DWORD rva) -> size_t {
+        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i)
+            if (rva >= sections[i].VirtualAddress && rva < sections[i].VirtualAddress + sections[i].Misc.VirtualSize)
+                return rva - sections[i].VirtualAddress + sections[i].PointerToRawData;
+        return 0;
+    };
+    const DWORD importRva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image.data() + offsetOf(importRva));
+         importRva && entry->Name; ++entry) {
+        std::string name = image.c_str() + offsetOf(entry->Name);
+        for (char& c : name)
+            c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+        dlls.push_back(name);
+    }
+    return dlls;
+}
+
+}  // namespace
+
+TEST(Executable, ImportsFromWindowsOwnDllsOnly)
+{
+    const std::vector<std::string> dlls = ImportedDlls(VORLIX_EXE);
+    ASSERT_FALSE(dlls.empty());
+    for (const std::string& dll : dlls)
+        EXPECT_TRUE(dll == "KERNEL32.DLL" || dll == "USER32.DLL" || dll == "ADVAPI32.DLL" || dll == "COMDLG32.DLL" ||
+                    dll == "MSVCRT.DLL")
+            << dll;
+}
+
+TEST_F(Resources, TheManifestAsksForNoElevationAndForDpiAwarenessAndCommonControls6)
+{
+    DWORD size = 0;
+    const BYTE* data = Find(MAKEINTRESOURCEW(24), 1, &size);  // RT_MANIFEST, CREATEPROCESS_MANIFEST_RESOURCE_ID
+    ASSERT_NE(nullptr, data) << "no application manifest";
+    const std::string manifest(reinterpret_cast<const char*>(data), size);
+    for (const char* part : {
+             "level=\"asInvoker\"",
+             "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // Windows 7
+             "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // Windows 10 and 11
+             ">true</dpiAware>",
+             ">PerMonitorV2, System</dpiAwareness>",
+             "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+         })
+        EXPECT_NE(std::string::npos, manifest.find(part)) << part;
+}

@@ -103,11 +103,12 @@ int main(int argc, char** argv)
             program.Start(dir, dir + "/wine.log");
             Driver& driver = session.driver();
             const std::string main = driver.WaitWindow("Vorlix", 30000);
-            const pid_t pid = ProgramPid();
+            const pid_t pid = program.HostPid();
             result = main.empty() || pid < 0 ? 1 : 0;
             Holdings compared, last;
             for (int run = 1; run <= runs && result == 0; ++run) {
                 const std::string table = dir + "/run.txt";
+                std::remove(table.c_str());  // a table that is there would be asked about first
                 if (!driver.ChooseTableFile(main, WinePath(table))) {
                     std::fprintf(stderr, "vorlix_soak: run %d: no file chooser\n", run);
                     result = 1;
