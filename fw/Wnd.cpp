@@ -138,9 +138,16 @@ BOOL CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const CString& wind
 void CWnd::FireEvent(UINT dispid)
 {
     HWND parent = ::GetParent(m_hWnd);
-    if (parent)
-        ::SendMessageW(parent, kEventMessage, MAKEWPARAM(::GetDlgCtrlID(m_hWnd), dispid),
-                       reinterpret_cast<LPARAM>(m_hWnd));
+    if (!parent)
+        return;
+    const WPARAM event = MAKEWPARAM(::GetDlgCtrlID(m_hWnd), dispid);
+    // Events come on the GUI thread, one per received character: a parent of
+    // this framework gets them through its window procedure directly, inside
+    // the same boundary as a message, which saves the system's SendMessage path.
+    if (FromHandle(parent))
+        StandardWndProc(parent, kEventMessage, event, reinterpret_cast<LPARAM>(m_hWnd));
+    else
+        ::SendMessageW(parent, kEventMessage, event, reinterpret_cast<LPARAM>(m_hWnd));
 }
 
 void CWnd::CenterWindow(HWND alternateOwner)

@@ -5,12 +5,12 @@
 #include <algorithm>
 
 namespace {
-// A read that ends this much earlier than its 200 ms timeout without data says nothing.
+// A read that ends this much earlier than its timeout (1 s) without data says nothing.
 constexpr ULONGLONG kAtOnceMillis = 50;
 // A slow line brings its bytes one by one: after a small read the reader
 // gathers a few before the next, which costs far more than the bytes.
 constexpr DWORD kSmallRead = 64;
-constexpr DWORD kGatherMillis = 10;
+constexpr DWORD kGatherMillis = 50;
 // While a port answers with nothing but aborts or empty reads, never faster than this.
 constexpr DWORD kRetryMillis = 20;
 

@@ -67,9 +67,11 @@ public:
         if (!SetCommState(m_hPort, &dcb))
             return GetLastError();
         COMMTIMEOUTS timeouts = {};
-        // A read returns 10 ms after the last byte of a burst, at the latest after 200 ms.
+        // A read returns 10 ms after the last byte of a burst, at the latest after
+        // a second: an idle port costs a read a second, and closing never waits
+        // for it (the reader's stop event ends the wait).
         timeouts.ReadIntervalTimeout = 10;
-        timeouts.ReadTotalTimeoutConstant = 200;
+        timeouts.ReadTotalTimeoutConstant = 1000;
         timeouts.WriteTotalTimeoutMultiplier = 2;
         timeouts.WriteTotalTimeoutConstant = 2000;
         if (!SetCommTimeouts(m_hPort, &timeouts))

@@ -73,5 +73,7 @@ private:
     static constexpr ULONGLONG kFlushMillis = 250;
     uint32_t m_nBufferedChars = 0;
     ULONGLONG m_nLastFlush = 0;
-    long long m_nRefreshTimes[2] = {};  // performance counter at the last two display refreshes
+    // The received-bytes display is refreshed at most every kRefreshMillis.
+    static constexpr ULONGLONG kRefreshMillis = 100;
+    ULONGLONG m_nLastRefresh = 0;
 };

@@ -79,7 +79,7 @@ struct ReadAnswer {
     DWORD millis = 5;
 };
 ReadAnswer Data(const std::string& data) { return { data, 0, true, 5 }; }
-ReadAnswer Quiet() { return { "", 0, true, 200 }; }             // an idle read that waited its timeout
+ReadAnswer Quiet() { return { "", 0, true, 1000 }; }            // an idle read that waited its timeout
 ReadAnswer EmptyAtOnce() { return { "", 0, false, 0 }; }
 ReadAnswer Failing(DWORD error) { return { "", error, false, 0 }; }
 

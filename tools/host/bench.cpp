@@ -112,9 +112,10 @@ Run ReadOut(Session& session, const std::string& dir, const std::string& main, l
     Driver& driver = session.driver();
     Clock::time_point complete{}, closed{};
     std::string expected;
+    // The chooser's own cost is not the read-out's: the CPU is counted from the run's start.
+    if (!driver.ChooseTableFile(main, WinePath(table)) || !driver.WaitReadOutStarted(main, 5000))
+        return run;
     run.cpu = CpuOver(pid, [&] {
-        if (!driver.ChooseTableFile(main, WinePath(table)) || !driver.WaitReadOutStarted(main, 5000))
-            return;
         while (sim.ReadOuts() == 0 || !sim.Sending())
             Sleep(1);
         expected = [&] { uint8_t pos = 0; return FormatRecords(sim.Records(), pos); }();

@@ -24,13 +24,14 @@ void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 int OpenFiles(pid_t pid)
 {
     // Wine keeps a host file descriptor behind most of a process's handles.
+    DIR* fds = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
+    if (!fds)
+        return -1;
     int count = 0;
-    if (DIR* fds = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str())) {
-        while (readdir(fds))
-            ++count;
-        closedir(fds);
-    }
-    return count - 2;
+    while (readdir(fds))
+        ++count;
+    closedir(fds);
+    return count - 2;  // "." and ".."
 }
 
 struct Holdings {
@@ -140,13 +141,23 @@ int main(int argc, char** argv)
                 }
                 if (run == 1 || run == 5 || run % 10 == 0 || run == runs) {
                     const Holdings now = Measure(driver, main, pid);
+                    if (now.rss < 0 || now.heap < 0 || now.threads < 0 || now.files < 0 || now.windows < 0 ||
+                        now.handles.empty()) {
+                        std::fprintf(stderr, "vorlix_soak: run %d: what the program holds could not be measured\n",
+                                     run);
+                        result = 1;
+                        break;
+                    }
                     Report(now, run);
                     if (run == kFirstCompared)
                         compared = now;
                     last = now;
                 }
             }
-            std::printf("peak memory %ld KB\n", ProcessStatus(pid, "VmHWM:"));
+            const long peak = ProcessStatus(pid, "VmHWM:");
+            if (peak < 0)
+                result = 1;
+            std::printf("peak memory %ld KB\n", peak);
             if (result == 0 && runs > kFirstCompared && !Compare(driver, main, compared, last, runs - kFirstCompared)) {
                 std::fprintf(stderr, "vorlix_soak: the process holds more than at run %d\n", kFirstCompared);
                 result = 1;
