@@ -114,6 +114,18 @@ TEST_F(ReadOut, ANameWithoutExtensionGetsTxt)
     EXPECT_FALSE(Exists(dir + "/messung"));
 }
 
+TEST_F(ReadOut, TheSimulatedLoggerGivesTheRowsTheReadmeShows)
+{
+    StartLogger(Records(3));
+    ASSERT_FALSE(StartProgram().empty());
+    StartRun(WinePath(dir + "/beispiel.txt"));
+    ASSERT_TRUE(WaitForEnd(10000));
+    EXPECT_EQ("03.11.26\t07:00\t21,0\t1013,9\t45,1\t 996,2\t\n"
+              "03.11.26\t07:15\t20,8\t1014,2\t44,8\t 997,5\t\n"
+              "03.11.26\t07:30\t20,3\t1013,5\t44,9\t 999,2\t\n",
+              ReadFile(dir + "/beispiel.txt"));
+}
+
 TEST_F(ReadOut, AnExistingTableIsReplacedOnlyAfterYes)
 {
     loggersim::Options options;

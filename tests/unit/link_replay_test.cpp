@@ -433,6 +433,16 @@ TEST_F(DriverReplay, APortThatOpensButRefusesItsSettingsCannotBeConfiguredNotLos
     EXPECT_FALSE(parent.comm.GetPortOpen());
 }
 
+TEST_F(DriverReplay, APortAnotherProgramHoldsIsReportedAsInUse)
+{
+    // What Windows answers for a port held by another program (Wine does not enforce it).
+    port->openError = ERROR_ACCESS_DENIED;
+    const std::string text = ErrorOf([&] { Open(); });
+    EXPECT_NE(std::string::npos, text.find("COM 5 ist belegt")) << text;
+    EXPECT_NE(std::string::npos, text.find("COM 5 is in use by another program")) << text;
+    EXPECT_FALSE(parent.comm.GetPortOpen());
+}
+
 TEST_F(DriverReplay, ASendThatFailsSaysWhyAndNamesThePort)
 {
     Open();
