@@ -21,6 +21,16 @@ class Robustness : public VorlixTest {
 protected:
     void StartRun(const std::string& file) { ASSERT_TRUE(driver().ChooseTableFile(main, WinePath(file))); }
 
+    // A new cable on COM 2, the same name, with a logger on it: the adapter plugged in again.
+    void Replug(loggersim::Options options)
+    {
+        sim->Stop();
+        cable = std::make_unique<Cable>(dir);
+        ASSERT_TRUE(cable->Ok());
+        Session::Get().LinkComPorts({ { 2, cable->ComEnd() } });
+        StartLogger(std::move(options));
+    }
+
     bool WaitForEnd(int timeoutMs)
     {
         return driver().WaitReadOutStarted(main, 3000) && driver().WaitReadOutEnded(main, timeoutMs);
@@ -123,13 +133,9 @@ TEST_F(Robustness, PulledCableEndsTheRunAtOnceKeepsEveryByteAndSaysSo)
     EXPECT_TRUE(driver().Enabled(main, IDC_READ));
 
     // Plugged in again under its name: Read works without a detour through Setup.
-    sim->Stop();
-    cable = std::make_unique<Cable>(dir);
-    ASSERT_TRUE(cable->Ok());
-    Session::Get().LinkComPorts({ { 2, cable->ComEnd() } });
     loggersim::Options again;
     again.records = " 5 307 9 5 2.5 998.0\r\n 6 307 9 5 2.6 999.1\r\n";
-    StartLogger(again);
+    Replug(again);
     StartRun(dir + "/wieder.txt");
     ASSERT_TRUE(WaitForEnd(10000));
     EXPECT_EQ("05.03.07\t09:05\t 2,5\t 998,0\t\n06.03.07\t09:05\t 2,6\t 999,1\t\n", ReadFile(dir + "/wieder.txt"));
@@ -162,12 +168,7 @@ TEST_F(Robustness, APortGoneWhenReadIsConfirmedTouchesNoFile)
         EXPECT_TRUE(driver().Enabled(main, IDC_READ));
         EXPECT_TRUE(driver().Enabled(main, IDC_ERASE));
         EXPECT_TRUE(driver().Enabled(main, IDOK_));
-        // Back for the next round: Read finds the port again.
-        sim->Stop();
-        cable = std::make_unique<Cable>(dir);
-        ASSERT_TRUE(cable->Ok());
-        Session::Get().LinkComPorts({ { 2, cable->ComEnd() } });
-        StartLogger(options);
+        Replug(options);  // back for the next round: Read finds the port again
     }
     EXPECT_EQ("the old table", ReadFile(dir + "/alt.txt"));
     EXPECT_FALSE(Exists(dir + "/neu.txt"));

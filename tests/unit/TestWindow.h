@@ -1,9 +1,11 @@
 // Small helpers for tests that need windows and a message loop.
 #pragma once
 
+#include "fw/Exception.h"
 #include "fw/Wnd.h"
 
 #include <functional>
+#include <string>
 #include <windows.h>
 
 // A plain top-level window of the framework's own class.
@@ -31,4 +33,15 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
         }
     }
     return true;
+}
+
+// The description of the error `action` throws; empty when it throws none.
+inline std::string ErrorOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const CException& e) {
+        return e.GetDescription().Str();
+    }
+    return std::string();
 }

@@ -289,16 +289,6 @@ protected:
         PumpUntil([&] { return parent.lost || port->Now() >= millis; }, 20000);
     }
 
-    static std::string ErrorOf(const std::function<void()>& action)
-    {
-        try {
-            action();
-        } catch (const CException& e) {
-            return e.GetDescription().Str();
-        }
-        return std::string();
-    }
-
     CReplayParent parent;
     std::shared_ptr<CScriptedPort> port;
 };

@@ -90,16 +90,6 @@ protected:
         parent.comm.SetInputLen(1);
     }
 
-    static std::string ErrorOf(const std::function<void()>& action)
-    {
-        try {
-            action();
-        } catch (const CException& e) {
-            return e.GetDescription().Str();
-        }
-        return std::string();
-    }
-
     CCommParent parent;
 };
 
