@@ -3,6 +3,7 @@
 #include "fw/Exception.h"
 #include "fw/FileDialog.h"
 #include "link/LoggerCommands.h"
+#include "readout/TableFile.h"
 #include "ui/MainDialog.h"
 
 namespace {
@@ -30,9 +31,7 @@ void CMainDialog::OnRead()
         return;
 
     // Nothing is touched unless the port takes the command and the file can
-    // be had: the logger keeps its data, and the user can try again. The file
-    // is held (no other program can take it) but emptied only once the
-    // command is out, so that a failed send leaves an existing table as it was.
+    // be had: the logger keeps its data, and the user can try again.
     m_comm.RequireOpen();
     const CString path = chooser.GetPathNameWithExtension();
     // The open-style chooser never asks before a table is replaced: ask here.
@@ -41,22 +40,7 @@ void CMainDialog::OnRead()
                                        "The file \"%s\" already exists. Replace it?",
                                        path.GetString(), path.GetString())))
         return;
-    CFileException error("", 0);
-    if (!m_file.Open(path, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite | CFile::shareExclusive,
-                     &error))
-        throw CException(error.GetDescription() +
-                         "\n\nEs wurde nichts ausgelesen; bitte einen anderen Namen w\xE4hlen.\n"
-                         "Nothing was read out; please choose another name.");
-    try {
-        SendCommand(kReadOutCommand);
-        m_file.SetLength(0);
-    } catch (const CException&) {
-        const bool created = m_file.WasCreated();
-        m_file.Close();
-        if (created)
-            CFile::Remove(path);
-        throw;
-    }
+    OpenTableAndSend(m_file, path, [this] { SendCommand(kReadOutCommand); });
 
     SetTimer(kReadOutTimer, kReadOutPeriod);
     for (int id : kLockedButtons)

@@ -5,6 +5,7 @@
 #include "fw/FileDialog.h"
 #include "fw/String.h"
 #include "fw/Wnd.h"
+#include "readout/TableFile.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -368,4 +369,39 @@ TEST(FileDialog, ANameWithoutExtensionGetsTheDefaultOne)
     };
     for (const auto& c : cases)
         EXPECT_EQ(CString(c.saved), WithDefaultExtension(c.typed, "txt")) << c.typed;
+}
+
+TEST(TableFile, ACommandThatCannotBeSentTouchesNoTable)
+{
+    const std::string existing = TempPath("alt.txt"), fresh = TempPath("neu.txt");
+    DeleteFileA(fresh.c_str());
+    {
+        CFile file;
+        ASSERT_TRUE(file.Open(existing.c_str(), CFile::modeCreate | CFile::modeWrite));
+        file.Write("the old table", 13);
+    }
+    const auto failingSend = [] { throw CException("COM 2 antwortet nicht.\nCOM 2 does not answer."); };
+    CFile table;
+    EXPECT_THROW(OpenTableAndSend(table, existing.c_str(), failingSend), CException);
+    EXPECT_FALSE(table.IsOpen());
+    EXPECT_EQ("the old table", ReadAll(existing)) << "an existing table keeps its content";
+    EXPECT_THROW(OpenTableAndSend(table, fresh.c_str(), failingSend), CException);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(fresh.c_str())) << "a table made for the run is gone";
+
+    // Sent: the table is emptied for the run, and held.
+    bool sent = false;
+    OpenTableAndSend(table, existing.c_str(), [&] { sent = true; });
+    EXPECT_TRUE(sent);
+    table.Write("new", 3);
+    table.Close();
+    EXPECT_EQ("new", ReadAll(existing));
+
+    // A table that cannot be had: nothing is sent.
+    HANDLE other = CreateFileA(existing.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    sent = false;
+    const std::string text = ErrorOf([&] { OpenTableAndSend(table, existing.c_str(), [&] { sent = true; }); });
+    CloseHandle(other);
+    EXPECT_FALSE(sent);
+    EXPECT_NE(std::string::npos, text.find("anderen Namen")) << text;
+    DeleteFileA(existing.c_str());
 }

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Seeds faults into the program one at a time and checks that the tests catch
+# each: the fault is written into its file, everything is built, the tests
+# that should fail run (unit tests under Wine, end-to-end tests with their
+# own session), and the file is put back. Prints one line per fault and fails
+# when any fault went unnoticed. About a minute per fault; for a whole-suite
+# check of one fault, seed it by hand and run tools/run-tests.sh.
+#   tools/seed-faults.sh [NUMBER...]     (default: all)
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="${VORLIX_BUILD:-$root/build}"
+cd "$root"
+
+# Each fault: a number, what it is, the file, the text and its faulty
+# replacement, and where it must be caught ("unit FILTER" or "e2e FILTER").
+faults=(
+  "1|a separator at the wrong position|readout/RecordFormatter.cpp|} else if (next == 6) {|} else if (next == 7) {|unit RecordFormatter.*"
+  "2|a blank not turned into 0|readout/RecordFormatter.cpp|pos == 8) && ch == ' ')|pos == 8) && ch == 'x')|unit RecordFormatter.*"
+  "3|a carriage return written|readout/RecordFormatter.cpp|result.writeChar = ch != '\\\\0' && ch != '\\\\r';|result.writeChar = ch != '\\\\0';|unit RecordFormatter.*"
+  "4|the timer period|readout/ReadOut.cpp|kReadOutPeriod = 2000;|kReadOutPeriod = 3000;|e2e ReadOut.Silent*"
+  "5|the buttons enabled in another order|readout/ReadOut.cpp|kLockedButtons[] = { IDC_READ, IDC_SETUP, IDOK, IDC_ERASE };|kLockedButtons[] = { IDC_ERASE, IDC_SETUP, IDOK, IDC_READ };|e2e ReadOut.WholeRun*:ReadOut.SecondRun*"
+  "6|the read-out command's bytes|link/LoggerCommands.h|\"(254.1.)\"|\"(254.1.) \"|e2e ReadOut.WholeRun*"
+  "7|the setting file's line end|settings/PortSetting.cpp|\"%d\\\\n\"|\"%d\\\\r\\\\n\"|unit PortSetting*"
+  "8|the port number's +1|link/Port.cpp|m_portDlg.m_nPort) + 1u)|m_portDlg.m_nPort) + 0u)|e2e Port.FirstStart*"
+  "9|the table not closed at the run's end|readout/ReadOut.cpp|        FlushTable();\n        m_file.Close();\n    }\n    if (!wasReading)|        FlushTable();\n    }\n    if (!wasReading)|e2e ReadOut.*"
+  "10|no discard before a command|link/Port.cpp|    m_comm.SetInBufferCount(0);\n|\n|e2e ReadOut.*"
+  "11|the erase pause skipped|readout/Erase.cpp|        WaitNextSecond();\n|\n|e2e Erase.Yes*"
+  "12|the loss not reported|readout/OnComm.cpp|ShowErrorBox(m_hWnd, EndReadOut(true));|EndReadOut(true);|e2e Robustness.Pulled*"
+  "13|a pulled PL2303 taken for a live port|link/LinkVerdict.cpp|    case ERROR_BAD_COMMAND:          // PL2303\n|\n|unit DriverReplay.*:LinkVerdict.*"
+  "14|the table's buffer dropped on exit|fw/File.cpp|    try {\n        Flush();\n    } catch (const CFileException&) {\n    }\n    if (IsOpen())|    if (IsOpen())|e2e ReadOut.Escape*"
+  "15|no .txt for a bare name|fw/FileDialog.cpp|text.find('.', name) != std::string::npos)|text.find('.', name) == std::string::npos)|unit FileDialog.*"
+  "16|a table replaced without asking|readout/ReadOut.cpp|    if (TableHoldsData(path) &&|    if (false && TableHoldsData(path) &&|e2e ReadOut.AnExisting*"
+  "17|a created table left behind by a failed send|readout/TableFile.cpp|            CFile::Remove(path);|            (void)0;|unit TableFile.*"
+  "18|the erase sent without confirmation|readout/Erase.cpp|if (confirm.DoModal() == IDOK) {|if (confirm.DoModal() != 12345) {|e2e Erase.NoSends*"
+  "19|the reader retrying an abort in a tight loop|link/CommReader.cpp|            if (m_io->Pause(kRetryMillis, m_hStop))\n                return;|            if (false)\n                return;|unit DriverReplay.*"
+  "20|a failed write not counted as unwritten|readout/OnComm.cpp|            m_nUnwritten += m_nBufferedChars;|            (void)0;|e2e ReadOut.WriteErrors*"
+)
+
+export VORLIX_EXE="$build/vorlix.exe" VXDRIVER_EXE="$build/vxdriver.exe" VX_E2E_WORK="$build/seeded"
+"$root/tools/build.sh" >/dev/null 2>&1 || { echo "seed-faults: the build fails without any fault"; exit 1; }
+unit_env() {
+  export WINEPREFIX="$build/wineprefix-unit" WINEDEBUG=-all
+  [ -n "${DISPLAY:-}" ] || { Xvfb :79 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!; export DISPLAY=:79; sleep 1; }
+}
+xvfb=""
+file=""
+# Whatever happens, the seeded file gets its own text back.
+trap '[ -n "$xvfb" ] && kill $xvfb 2>/dev/null; [ -n "$file" ] && [ -e "$file.orig" ] && mv "$file.orig" "$file" && touch "$file"' EXIT
+
+missed=0
+for fault in "${faults[@]}"; do
+  IFS='|' read -r number what file old new catch <<<"$fault"
+  if [ $# -gt 0 ] && [[ " $* " != *" $number "* ]]; then continue; fi
+  old=$(printf '%b' "$old"); new=$(printf '%b' "$new")
+  cp "$file" "$file.orig"
+  OLD="$old" NEW="$new" perl -0pi -e 's/\Q$ENV{OLD}\E/$ENV{NEW}/' "$file"
+  if cmp -s "$file" "$file.orig"; then
+    result="NOT SEEDED (text not found)"; missed=1
+  elif ! "$root/tools/build.sh" >"$build/seeded-build.log" 2>&1; then
+    result="caught by the build"
+  else
+    read -r kind filter <<<"$catch"
+    if [ "$kind" = unit ]; then
+      [ -n "$xvfb" ] || unit_env
+      WINEPREFIX="$build/wineprefix-unit" "$root/tools/wine-test-run.sh" "$build/tests/unit_tests.exe" \
+        --gtest_filter="$filter" >"$build/seeded-test.log" 2>&1
+    else
+      env -u DISPLAY GTEST_FILTER="$filter" timeout 900 "$build/host/e2e_tests" >"$build/seeded-test.log" 2>&1
+    fi
+    if [ $? -ne 0 ]; then
+      result="caught by $(grep -m1 -o '\[  FAILED  \] [A-Za-z0-9_.]*' "$build/seeded-test.log" | sed 's/\[  FAILED  \] //')"
+    else
+      result="MISSED ($kind $filter)"; missed=1
+    fi
+  fi
+  mv "$file.orig" "$file"
+  touch "$file"  # newer than the objects built with the fault, so that they are built again
+  printf '%2s  %-52s %s\n' "$number" "$what" "$result"
+done
+"$root/tools/build.sh" >/dev/null 2>&1
+exit $missed
