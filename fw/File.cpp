@@ -61,11 +61,16 @@ void CFile::ThrowError(const char* whatDe, const char* whatEn, DWORD error) cons
         error);
 }
 
+void CFile::RequireOpen() const
+{
+    if (!IsOpen())
+        throw CFileException("Es ist keine Datei ge\xF6" "ffnet.\nNo file is open.", ERROR_INVALID_HANDLE);
+}
+
 void CFile::SetWriteBuffer(size_t size)
 {
     Flush();
     m_nBufferSize = size;
-    m_buffer.clear();
     m_buffer.reserve(size);
 }
 
@@ -73,16 +78,19 @@ void CFile::Flush()
 {
     if (m_buffer.empty() || !IsOpen())
         return;
-    std::vector<char> pending;
-    pending.swap(m_buffer);
-    m_buffer.reserve(m_nBufferSize);
-    WriteOut(pending.data(), static_cast<unsigned>(pending.size()));
+    // What fails to be written is dropped all the same: it is not tried again.
+    try {
+        WriteOut(m_buffer.data(), static_cast<unsigned>(m_buffer.size()));
+    } catch (const CFileException&) {
+        m_buffer.clear();
+        throw;
+    }
+    m_buffer.clear();
 }
 
 void CFile::Write(const void* data, unsigned count)
 {
-    if (!IsOpen())
-        throw CFileException("Es ist keine Datei ge\xF6" "ffnet.\nNo file is open.", ERROR_INVALID_HANDLE);
+    RequireOpen();
     if (m_nBufferSize == 0)
         return WriteOut(data, count);
     if (m_buffer.size() + count > m_nBufferSize)
@@ -104,8 +112,7 @@ void CFile::WriteOut(const void* data, unsigned count)
 
 unsigned CFile::Read(void* buffer, unsigned count)
 {
-    if (!IsOpen())
-        throw CFileException("Es ist keine Datei ge\xF6" "ffnet.\nNo file is open.", ERROR_INVALID_HANDLE);
+    RequireOpen();
     DWORD got = 0;
     if (!ReadFile(m_hFile, buffer, count, &got, nullptr))
         ThrowError("gelesen", "read", GetLastError());
@@ -114,8 +121,7 @@ unsigned CFile::Read(void* buffer, unsigned count)
 
 void CFile::SetLength(unsigned long long length)
 {
-    if (!IsOpen())
-        throw CFileException("Es ist keine Datei ge\xF6" "ffnet.\nNo file is open.", ERROR_INVALID_HANDLE);
+    RequireOpen();
     Flush();
     // A device (NUL, a printer port) has no length to cut.
     if (GetFileType(m_hFile) != FILE_TYPE_DISK)

@@ -55,12 +55,13 @@ public:
 
 private:
     [[noreturn]] void ThrowError(const char* whatDe, const char* whatEn, DWORD error) const;
+    void RequireOpen() const;  // throws CFileException when no file is open
     void WriteOut(const void* data, unsigned count);
 
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
     CString m_strFileName;
     bool m_bCreated = false;
-    std::vector<char> m_buffer;  // what Write collected; its capacity is the buffer's size
+    std::vector<char> m_buffer;  // what Write collected, up to m_nBufferSize bytes
     size_t m_nBufferSize = 0;
 };
 

@@ -199,6 +199,13 @@ void CMSComm::ClosePort()
     m_io.reset();
 }
 
+void CMSComm::LosePort()
+{
+    // Closed at once, so that a re-plugged adapter can have its name back.
+    ClosePort();
+    m_bLost = true;
+}
+
 LRESULT CMSComm::OnNcDestroy(WPARAM, LPARAM)
 {
     ClosePort();
@@ -234,9 +241,8 @@ void CMSComm::SetOutput(const CString& data)
     case Verdict::Data:
         return;
     case Verdict::Lost:
-        // The reader finds the same in a moment; the port is closed now.
-        ClosePort();
-        m_bLost = true;
+        // The reader would find the same in a moment; the port goes now.
+        LosePort();
         ThrowPortError(kLostText, result.error);
     default:
         ThrowPortError(kNoAnswerText, result.error);
@@ -263,10 +269,8 @@ LRESULT CMSComm::OnWake(WPARAM, LPARAM)
         if (!reader->NextEvent(&event))
             return 0;
         if (event == CCommReader::eventLost) {
-            // Every byte received before the loss has had its event: close the
-            // port now, so that a re-plugged adapter can have its name back.
-            ClosePort();
-            m_bLost = true;
+            // Every byte received before the loss has had its event.
+            LosePort();
             event = comEventPortLost;
         }
         m_nCommEvent = event;

@@ -85,6 +85,8 @@ protected:
 
 private:
     void ClosePort();
+    // The device is gone: the port is closed and IsPortLost() holds.
+    void LosePort();
     // `format` is a German and an English line, each naming the port with one %d;
     // the system's wording of `error` follows unless it is 0.
     [[noreturn]] void ThrowPortError(const char* format, DWORD error) const;

@@ -27,11 +27,12 @@ void CMainDialog::OnComm()
     // took along, so that the user can be told at its end. Without an open
     // table the first write fails: nothing is counted.
     const RecordChar step = FormatRecordChar(m_nPos, ch);
+    const bool writesSeparator = !step.lineEnd && step.separator;
     try {
         if (step.writeChar)
             m_file.Write(&step.ch, 1);
         m_nPos = step.newPos;
-        if (!step.lineEnd && step.separator)
+        if (writesSeparator)
             m_file.Write(&step.separator, 1);
     } catch (const CFileException&) {
         if (m_bReading)
@@ -39,7 +40,7 @@ void CMainDialog::OnComm()
         m_nBufferedChars = 0;
         throw;
     }
-    if (step.writeChar || (!step.lineEnd && step.separator))
+    if (step.writeChar || writesSeparator)
         ++m_nBufferedChars;
     if (step.refreshDisplay && DisplayMayRefresh()) {
         m_strBytes.Format("%lu", static_cast<unsigned long>(m_nCount));

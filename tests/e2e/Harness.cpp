@@ -341,6 +341,13 @@ bool Driver::ChooseTableFile(const std::string& main, const std::string& winePat
     return true;
 }
 
+bool Driver::ConfirmErase(const std::string& main)
+{
+    constexpr int kErase = 1002, kYes = 1;
+    const std::string confirm = Click(main, kErase) ? WaitOwned(main, 5000) : std::string();
+    return !confirm.empty() && Click(confirm, kYes);
+}
+
 bool Driver::WaitDeleteEnabled(const std::string& main, bool enabled, int timeoutMs)
 {
     constexpr int kErase = 1002;

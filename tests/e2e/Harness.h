@@ -77,6 +77,9 @@ public:
     // Clicks Read in the main window, names the file in the chooser and confirms
     // it; false when no chooser appeared.
     bool ChooseTableFile(const std::string& main, const std::string& winePath);
+    // Clicks Delete in the main window and Yes in its confirmation; false when
+    // no confirmation appeared.
+    bool ConfirmErase(const std::string& main);
     // The program locks the four buttons one by one when a read-out starts and
     // gives them back the same way at its end, Delete last both times: these
     // wait for Delete, so that the whole change has happened.

@@ -188,10 +188,7 @@ TEST_F(Robustness, RepeatedUseLeavesTheProgramHoldingNoMore)
         RemoveTree(dir + "/runde.txt");  // a table that is there would be asked about first
         StartRun(dir + "/runde.txt");
         ASSERT_TRUE(WaitForEnd(10000));
-        ASSERT_TRUE(driver().Click(main, IDC_ERASE));
-        const std::string confirm = driver().WaitOwned(main, 5000);
-        ASSERT_FALSE(confirm.empty());
-        driver().Click(confirm, IDOK_);
+        ASSERT_TRUE(driver().ConfirmErase(main));
         ++erases;
         for (int i = 0; i < 150 && sim->Erases() < erases; ++i)
             Sleep(20);

@@ -26,7 +26,7 @@ using namespace e2e;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-constexpr int IDOK_ = 1, IDC_READ = 1001, IDC_ERASE = 1002;
+constexpr int IDC_ERASE = 1002;
 constexpr double kByteSeconds = 10.0 / 9600.0;  // 8N1: ten bits a byte
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -155,10 +155,7 @@ Run ReadOut(Session& session, const std::string& dir, const std::string& main, l
 bool Erase(Driver& driver, const std::string& main, loggersim::Simulator& sim)
 {
     const int before = sim.Erases();
-    if (!driver.Click(main, IDC_ERASE))
-        return false;
-    const std::string confirm = driver.WaitOwned(main, 5000);
-    if (confirm.empty() || !driver.Click(confirm, IDOK_))
+    if (!driver.ConfirmErase(main))
         return false;
     for (int i = 0; i < 300 && sim.Erases() == before; ++i)
         Sleep(10);

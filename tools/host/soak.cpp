@@ -16,7 +16,6 @@
 using namespace e2e;
 
 namespace {
-constexpr int IDC_ERASE = 1002;
 constexpr int kFirstCompared = 10;
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -121,8 +120,7 @@ int main(int argc, char** argv)
                     result = 1;
                     break;
                 }
-                const std::string confirm = driver.Click(main, IDC_ERASE) ? driver.WaitOwned(main, 5000) : "";
-                if (confirm.empty() || !driver.Click(confirm, 1)) {
+                if (!driver.ConfirmErase(main)) {
                     session.Screenshot(dir + "/failed.png");
                     std::fprintf(stderr, "vorlix_soak: run %d: no erase confirmation\n", run);
                     result = 1;
