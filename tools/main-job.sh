@@ -15,8 +15,7 @@ mkdir -p "$out"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 if [ -z "${DISPLAY:-}" ]; then
-  export VORLIX_EXE="$build/vorlix.exe" VXDRIVER_EXE="$build/vxdriver.exe" VX_E2E_WORK="$build/demo"
-  exec "$build/host/vorlix_demo" "$out" "${VORLIX_LINES:-400}"
+  VX_OUT="$out" VX_LINES="${VORLIX_LINES:-400}" exec "$root/tools/drive.sh" MainJob
 fi
 
 # A prefix of its own, never the user's: its COM 2 is the simulator's cable.

@@ -1,6 +1,7 @@
 #include "Harness.h"
 
 #include "TextEscape.h"
+#include "ui/resource.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <netinet/in.h>
@@ -115,19 +117,14 @@ void WriteFile(const std::string& path, const std::string& content)
 
 bool Exists(const std::string& path)
 {
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
 }
 
 void RemoveTree(const std::string& path)
 {
-    if (path.size() > 5)
-        std::system(("chmod -R u+w '" + path + "' 2>/dev/null; rm -rf '" + path + "'").c_str());
-}
-
-void MakeDirs(const std::string& path)
-{
-    std::system(("mkdir -p '" + path + "'").c_str());
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
 }
 
 std::vector<pid_t> ProcessesNamed(const std::string& name)
@@ -327,8 +324,8 @@ std::vector<ControlInfo> Driver::Controls(const std::string& hwnd)
 
 bool Driver::ChooseTableFile(const std::string& main, const std::string& winePath)
 {
-    constexpr int kRead = 1001, kChooserName = 0x47c, kChooserOk = 1;
-    if (!Click(main, kRead))
+    constexpr int kChooserName = 0x47c, kChooserOk = 1;
+    if (!Click(main, IDC_READ))
         return false;
     const std::string chooser = WaitOwned(main, 10000);
     if (chooser.empty())
@@ -343,16 +340,15 @@ bool Driver::ChooseTableFile(const std::string& main, const std::string& winePat
 
 bool Driver::ConfirmErase(const std::string& main)
 {
-    constexpr int kErase = 1002, kYes = 1;
-    const std::string confirm = Click(main, kErase) ? WaitOwned(main, 5000) : std::string();
+    constexpr int kYes = 1;
+    const std::string confirm = Click(main, IDC_ERASE) ? WaitOwned(main, 5000) : std::string();
     return !confirm.empty() && Click(confirm, kYes);
 }
 
 bool Driver::WaitDeleteEnabled(const std::string& main, bool enabled, int timeoutMs)
 {
-    constexpr int kErase = 1002;
     const auto end = steady_clock::now() + milliseconds(timeoutMs);
-    while (Enabled(main, kErase) != enabled) {
+    while (Enabled(main, IDC_ERASE) != enabled) {
         if (steady_clock::now() > end)
             return false;
         std::this_thread::sleep_for(milliseconds(20));
@@ -460,7 +456,7 @@ bool Session::Start(std::string* error)
         return false;
     }
     m_prefix = m_work + "/prefix";
-    MakeDirs(m_work + "/tests");
+    std::filesystem::create_directories(m_work + "/tests");
 
     // A display of our own, never the user's.
     int display = 90;

@@ -30,7 +30,6 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 bool Exists(const std::string& path);
 void RemoveTree(const std::string& path);
-void MakeDirs(const std::string& path);
 // Processes whose command line mentions `name`.
 std::vector<pid_t> ProcessesNamed(const std::string& name);
 // The CPU seconds (user and system) the process has used; -1 when it cannot be read.

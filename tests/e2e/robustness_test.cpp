@@ -1,26 +1,15 @@
-// Load, garbage, a pulled cable and odd setting files: every one ends in a
-// defined state, with nothing received lost without a word.
+// Load, garbage, a pulled cable and long use: every one ends in a defined
+// state, with nothing received lost without a word.
 #include "Fixture.h"
 
-#include "readout/RecordFormatter.h"
-
 #include <algorithm>
-#include <climits>
 #include <random>
 
 namespace e2e {
 namespace {
 
-std::string Table(const std::string& received)
-{
-    uint8_t pos = 0;
-    return FormatRecords(received, pos);
-}
-
 class Robustness : public VorlixTest {
 protected:
-    void StartRun(const std::string& file) { ASSERT_TRUE(driver().ChooseTableFile(main, WinePath(file))); }
-
     // A new cable on COM 2, the same name, with a logger on it: the adapter plugged in again.
     void Replug(loggersim::Options options)
     {
@@ -31,121 +20,101 @@ protected:
         StartLogger(std::move(options));
     }
 
-    bool WaitForEnd(int timeoutMs)
+    // A read-out of `data`, sent as fast as the cable takes it: no box, every character counted.
+    std::string ReadOutUnpaced(const std::string& data)
     {
-        return driver().WaitReadOutStarted(main, 3000) && driver().WaitReadOutEnded(main, timeoutMs);
-    }
-
-    void ReadOutAndCompare(const std::string& data, long byteMicros, int timeoutMs)
-    {
-        loggersim::Options options;
-        options.records = data;
-        options.raw = true;
-        options.byteMicros = byteMicros;
-        StartLogger(options);
-        ASSERT_FALSE(StartProgram().empty());
-        StartRun(dir + "/table.txt");
-        ASSERT_TRUE(WaitForEnd(timeoutMs));
-        EXPECT_TRUE(ErrorBox(500).empty()) << driver().StaticTexts(ErrorBox(10));
-        const std::string table = ReadFile(dir + "/table.txt");
-        const std::string expected = Table(data);
-        EXPECT_EQ(expected.size(), table.size());
-        EXPECT_TRUE(expected == table) << "the table differs from what the layout gives";
+        StartLogger(Logger(data, 0, true));
+        EXPECT_FALSE(StartProgram().empty());
+        StartRun("table.txt");
+        EXPECT_TRUE(WaitForEnd(120000));
+        EXPECT_TRUE(ErrorBox(500).empty());
         EXPECT_EQ(std::to_string(data.size()), driver().Text(main, IDC_BYTES));
+        return Table("table.txt");
     }
 };
 
 TEST_F(Robustness, OneMegabyteUnpacedArrivesWhole)
 {
-    std::string records = loggersim::MakeRecords(32768);
-    ReadOutAndCompare(records, 0, 120000);
-}
-
-TEST_F(Robustness, SixtyFourKilobytesAt9600BaudArriveWhole)
-{
-    std::string records = loggersim::MakeRecords(2048);
-    ReadOutAndCompare(records, 1042, 120000);
+    // 47,663 records of 22 characters: 1,048,586 characters.
+    const std::string table = ReadOutUnpaced(Times(kRecord, 47663));
+    EXPECT_EQ(47663u * 28u, table.size());
+    EXPECT_TRUE(Times(kRow, 47663) == table) << "the table differs from the rows of the records";
 }
 
 TEST_F(Robustness, GarbageZeroBytesEndlessLinesAndEmptyLines)
 {
+    // Random bytes but for '7', then a line that never ends, empty lines, and
+    // one record after a line end, which must come out as its row.
     std::mt19937 random(42);
-    std::string data;
-    for (int i = 0; i < 20000; ++i)
-        data += static_cast<char>(random() & 0xFF);
-    data += std::string("\0\0\x1A\xFF\r\r\r", 7);
-    data += std::string(100000, '7');  // a line with no end
-    data += std::string(5000, '\n');
-    data += std::string(3000, '\r');
-    ReadOutAndCompare(data, 0, 60000);
+    std::string garbage;
+    while (garbage.size() < 20000)
+        if (const char ch = static_cast<char>(random() & 0xFF); ch != '7')
+            garbage += ch;
+    const std::string data = garbage + std::string("\0\0\x1A\xFF\r\r\r", 7) + std::string(100000, '7') +
+                             std::string(5000, '\n') + std::string(3000, '\r') + kRecord;
+    const std::string table = ReadOutUnpaced(data);
+    EXPECT_EQ(100000, std::count(table.begin(), table.end() - 28, '7'));
+    EXPECT_EQ(std::string::npos, table.find('\r'));
+    EXPECT_EQ(std::string(5000, '\n') + kRow, table.substr(table.size() - 5028)) << "the record after the garbage";
 }
 
 TEST_F(Robustness, PulledCableEndsTheRunAtOnceKeepsEveryByteAndSaysSo)
 {
-    loggersim::Options options;
-    options.records = loggersim::MakeRecords(100);
-    StartLogger(options);
+    StartLogger(Logger(Times(kRecord, 100)));
     ASSERT_FALSE(StartProgram().empty());
-    StartRun(dir + "/gezogen.txt");
-    ASSERT_TRUE(driver().WaitReadOutStarted(main, 3000));
+    StartRun("gezogen.txt");
     Sleep(1200);
     const size_t sentBefore = sim->SentCount();
     cable->Pull();
     const auto pulled = std::chrono::steady_clock::now();
     const size_t sentAfter = sim->SentCount();
-    ASSERT_TRUE(driver().WaitReadOutEnded(main, 5000));
+    ASSERT_TRUE(WaitForEnd(5000));
     const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - pulled).count();
     EXPECT_LT(took, 1.5) << "the run ends with the loss, not by its silence (2 to 4 s)";
 
-    // The table holds the logger's bytes up to the pull. Only what was still
-    // in the line's buffer when it went (the reader takes the line every
-    // 50 ms, 48 bytes at 9600 baud) is gone with it, as on a real unplug: the
+    // The box gives the characters received. Only what was still in the
+    // line's buffer when it went (the reader takes the line every 50 ms, 48
+    // bytes at 9600 baud) may be gone with it, as on a real unplug: the
     // system discards it with the device.
-    const std::string table = ReadFile(dir + "/gezogen.txt");
-    size_t received = 0;
-    for (size_t n = sentAfter; n + 64 >= sentBefore && n > 0 && received == 0; --n)
-        if (Table(sim->Records().substr(0, n)) == table)
-            received = n;
-    ASSERT_GT(received, 0u) << "the table is not the first bytes the logger sent (" << table.size()
-                            << " bytes in it, " << sentBefore << " sent)";
-
-    const std::string box = ErrorBox(3000);
-    ASSERT_FALSE(box.empty()) << "the loss must be reported";
-    const std::string text = driver().StaticTexts(box);
-    EXPECT_NE(std::string::npos, text.find("COM 2 ist unterbrochen")) << text;
-    EXPECT_NE(std::string::npos, text.find("unvollst\xC3\xA4ndig")) << text;
-    EXPECT_NE(std::string::npos, text.find(std::to_string(received) + " empfangenen Zeichen")) << text;
-    EXPECT_NE(std::string::npos, text.find("COM 2 was lost")) << text;
-    EXPECT_NE(std::string::npos, text.find(std::to_string(received) + " characters received")) << text;
-    Dismiss(box);
+    const std::string text = Dismiss(ErrorBox(3000));
+    const size_t at = text.find("endet nach ");
+    ASSERT_NE(std::string::npos, at) << text;
+    const size_t received = std::strtoul(text.c_str() + at + 11, nullptr, 10);
+    EXPECT_LE(received, sentAfter);
+    EXPECT_GE(received + 64, sentBefore);
+    const std::string n = std::to_string(received);
+    EXPECT_TRUE(Says(text, "Die Verbindung \xC3\xBC" "ber COM 2 ist unterbrochen. Die Tabelle \"Z:"));
+    EXPECT_TRUE(Says(text, "gezogen.txt\" ist unvollst\xC3\xA4ndig: sie endet nach " + n +
+                               " empfangenen Zeichen.\nThe connection on COM 2 was lost. The table \"Z:"));
+    EXPECT_TRUE(Says(text, "gezogen.txt\" is incomplete: it ends after " + n + " characters received."));
+    // The table holds the rows of every whole record received, and no more than one row more.
+    const std::string table = Table("gezogen.txt");
+    const size_t rows = received / 22;
+    EXPECT_EQ(Times(kRow, rows), table.substr(0, rows * 28));
+    EXPECT_LT(table.size(), (rows + 1) * 28);
     EXPECT_TRUE(program.Running());
 
     // While the adapter is away, Read says so and touches nothing: no chooser, no file.
     WriteFile(dir + "/danach.txt", "unchanged");
     ASSERT_TRUE(driver().Click(main, IDC_READ));
-    const std::string notBack = ErrorBox(5000);
-    ASSERT_FALSE(notBack.empty());
-    const std::string notBackText = driver().StaticTexts(notBack);
-    EXPECT_NE(std::string::npos, notBackText.find("COM 2 war unterbrochen")) << notBackText;
-    EXPECT_NE(std::string::npos, notBackText.find("is not back")) << notBackText;
-    Dismiss(notBack);
-    EXPECT_EQ("unchanged", ReadFile(dir + "/danach.txt"));
+    EXPECT_TRUE(Says(Dismiss(ErrorBox(5000)),
+                     "Die Verbindung \xC3\xBC" "ber COM 2 war unterbrochen, und die Schnittstelle ist nicht wieder "
+                     "da. Bitte Kabel oder Adapter wieder anstecken.\nThe connection on COM 2 was lost, and the port "
+                     "is not back. Please plug the cable or adapter in again."));
+    EXPECT_EQ("unchanged", Table("danach.txt"));
     EXPECT_TRUE(driver().Enabled(main, IDC_READ));
 
     // Plugged in again under its name: Read works without a detour through Setup.
-    loggersim::Options again;
-    again.records = " 5 307 9 5 2.5 998.0\r\n 6 307 9 5 2.6 999.1\r\n";
-    Replug(again);
-    StartRun(dir + "/wieder.txt");
+    Replug(Logger(Times(kRecord, 2)));
+    StartRun("wieder.txt");
     ASSERT_TRUE(WaitForEnd(10000));
-    EXPECT_EQ("05.03.07\t09:05\t 2,5\t 998,0\t\n06.03.07\t09:05\t 2,6\t 999,1\t\n", ReadFile(dir + "/wieder.txt"));
+    EXPECT_EQ(Times(kRow, 2), Table("wieder.txt"));
     EXPECT_TRUE(ErrorBox(100).empty());
 }
 
 TEST_F(Robustness, APortGoneWhenReadIsConfirmedTouchesNoFile)
 {
-    loggersim::Options options;
-    options.records = loggersim::MakeRecords(5);
+    const loggersim::Options options = Logger(kRecord);
     StartLogger(options);
     ASSERT_FALSE(StartProgram().empty());
     WriteFile(dir + "/alt.txt", "the old table");
@@ -154,50 +123,34 @@ TEST_F(Robustness, APortGoneWhenReadIsConfirmedTouchesNoFile)
         // The chooser is open while the cable goes.
         ASSERT_TRUE(driver().Click(main, IDC_READ));
         const std::string chooser = driver().WaitOwned(main, 10000);
-        ASSERT_FALSE(chooser.empty());
         cable->Pull();
         Sleep(500);
-        driver().SetText(chooser, 0x47c, WinePath(dir + "/" + name));
-        driver().Click(chooser, IDOK_);
-        const std::string box = ErrorBox(5000);
-        ASSERT_FALSE(box.empty());
-        const std::string text = driver().StaticTexts(box);
-        EXPECT_NE(std::string::npos, text.find("COM 2")) << text;
-        EXPECT_NE(std::string::npos, text.find("unterbrochen")) << text;
-        Dismiss(box);
-        EXPECT_TRUE(driver().Enabled(main, IDC_READ));
-        EXPECT_TRUE(driver().Enabled(main, IDC_ERASE));
-        EXPECT_TRUE(driver().Enabled(main, IDOK_));
+        driver().SetText(chooser, kChooserName, WinePath(dir + "/" + name));
+        driver().Click(chooser, kOk);
+        EXPECT_TRUE(Says(Dismiss(ErrorBox(5000)), "Die Verbindung \xC3\xBC" "ber COM 2 ist unterbrochen"));
+        EXPECT_FALSE(Locked());
         Replug(options);  // back for the next round: Read finds the port again
     }
-    EXPECT_EQ("the old table", ReadFile(dir + "/alt.txt"));
+    EXPECT_EQ("the old table", Table("alt.txt"));
     EXPECT_FALSE(Exists(dir + "/neu.txt"));
     EXPECT_EQ("", sim->Received());
 }
 
 TEST_F(Robustness, RepeatedUseLeavesTheProgramHoldingNoMore)
 {
-    loggersim::Options options;
-    options.records = loggersim::MakeRecords(10);
-    options.raw = true;  // the records stay after an erase
-    StartLogger(options);
+    StartLogger(Logger(Times(kRecord, 10), 1042, true));  // the records stay after an erase
     ASSERT_FALSE(StartProgram().empty());
     // Everything a user does: read out, erase, reopen the port, look at the About box.
     int erases = 0;
     const auto useOnce = [&] {
-        RemoveTree(dir + "/runde.txt");  // a table that is there would be asked about first
-        StartRun(dir + "/runde.txt");
+        std::filesystem::remove(dir + "/runde.txt");  // a table that is there would be asked about first
+        StartRun("runde.txt");
         ASSERT_TRUE(WaitForEnd(10000));
         ASSERT_TRUE(driver().ConfirmErase(main));
-        ++erases;
-        for (int i = 0; i < 150 && sim->Erases() < erases; ++i)
-            Sleep(20);
-        ASSERT_EQ(erases, sim->Erases());
+        ASSERT_TRUE(sim->WaitErases(++erases, 3000));
         Dismiss(OpenPortDialog());  // OK: the port is closed and opened again
         driver().SysCommand(main, 0x10);
-        const std::string about = driver().WaitOwned(main, 5000);
-        ASSERT_FALSE(about.empty());
-        Dismiss(about);
+        Dismiss(driver().WaitOwned(main, 5000));
     };
     useOnce();  // the first use loads what stays loaded
     const std::vector<std::string> before = driver().Handles(main);
@@ -211,50 +164,6 @@ TEST_F(Robustness, RepeatedUseLeavesTheProgramHoldingNoMore)
     EXPECT_EQ(windows, driver().Windows(main));
     for (const auto& [handle, more] : driver().HandlesGrown(main, before, kRounds))
         ADD_FAILURE() << more << " more: " << handle;
-}
-
-TEST_F(Robustness, OddSettingFilesGiveTheIndexAtoiGives)
-{
-    std::mt19937 random(3);
-    const char alphabet[] = " \t\r\n+-0123456789x\xFF";
-    std::vector<std::string> contents = { "", "\n", "0", "3\r\n", "-0", "+2", "  1x", "\xFF\xFE", "99999999999999",
-                                          "-2147483649", std::string(70000, ' ') + "2", std::string("2\0", 2) };
-    for (int i = 0; i < 6; ++i) {
-        std::string text;
-        for (int j = static_cast<int>(random() % 6); j > 0; --j)
-            text += alphabet[random() % (sizeof alphabet - 1)];
-        contents.push_back(text);
-    }
-    for (const std::string& content : contents) {
-        SCOPED_TRACE("setting file \"" + content.substr(0, 20) + "\"");
-        PutSetting(content);
-        Session::Get().LinkComPorts({ { 1, cable->ComEnd() }, { 2, cable->ComEnd() }, { 3, cable->ComEnd() },
-                                      { 4, cable->ComEnd() } });
-        program.Start(dir);
-        // atoi's index, held within int's range; the port is that index plus one in 16 bits.
-        const std::string firstLine = content.substr(0, content.find('\n'));
-        const long long expected = std::max<long long>(INT_MIN, std::min<long long>(INT_MAX, std::atoll(firstLine.c_str())));
-        const short port = static_cast<short>(static_cast<unsigned short>(expected) + 1u);
-        const bool valid = expected >= 0 && expected <= 3;
-        if (port >= 1 && port <= 4) {
-            main = driver().WaitWindow("Vorlix", 30000);
-            ASSERT_FALSE(main.empty());
-            EXPECT_TRUE(ErrorBox(500).empty());
-        } else {
-            const std::string box = ErrorBox(30000);
-            ASSERT_FALSE(box.empty()) << "a port beyond COM 4 cannot be opened here";
-            Dismiss(box);
-            main = driver().WaitWindow("Vorlix", 10000);
-            ASSERT_FALSE(main.empty());
-        }
-        const std::string dialog = OpenPortDialog();
-        for (int k = 0; k < 4; ++k)
-            EXPECT_EQ(valid && k == expected, driver().Checked(dialog, IDC_COM1 + k)) << "button " << k;
-        driver().Click(dialog, IDCANCEL_);
-        driver().Close(main);
-        ASSERT_TRUE(program.WaitExit(10000));
-        EXPECT_EQ(content, Setting()) << "start-up only reads an existing file";
-    }
 }
 
 }  // namespace

@@ -2,19 +2,10 @@
 // a user would: find a window, click a button by its control id, type into a
 // field, read what a control shows. It runs under Wine inside the same desktop
 // as the program and takes one command a line over a loopback TCP connection:
-//
-//   wait-window TITLE MS      owned HWND MS        title HWND       class HWND
-//   text HWND ID              enabled HWND ID      checked HWND ID  visible HWND
-//   click HWND ID
-//   settext HWND ID TEXT      key HWND VK          close HWND       syscommand HWND N
-//   controls HWND             focus HWND           minimize HWND    pid HWND
-//   hold PATH                 release              rect HWND
-//   handles HWND              windows HWND
-//   quit
-//
-// Replies are one line, "ok ..." or "err ..."; `controls` adds one line per
-// control, `handles` one per kernel handle of the window's process. Text
-// travels as UTF-8 with \n, \t and \\ escaped.
+// a verb, then its arguments (window handles in hex), as Execute() reads them
+// and the tests' Driver (tests/e2e/Harness.h) sends them. Replies are one
+// line, "ok ..." or "err ..."; `controls` and `handles` add a line per item.
+// Text travels as UTF-8 with \n, \t and \\ escaped.
 #include "TextEscape.h"
 
 #include <winsock2.h>
@@ -255,11 +246,6 @@ std::string Execute(const std::string& line, bool& quit)
         return IsWindow(h) ? "ok " + ClassOf(h) : "err gone";
     if (cmd == "visible")
         return std::string("ok ") + (IsWindow(h) && IsWindowVisible(h) ? "1" : "0");
-    if (cmd == "pid") {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(h, &pid);
-        return "ok " + std::to_string(pid);
-    }
     if (cmd == "handles" || cmd == "windows") {
         DWORD pid = 0;
         if (!GetWindowThreadProcessId(h, &pid))
@@ -288,8 +274,6 @@ std::string Execute(const std::string& line, bool& quit)
     }
     if (cmd == "close")
         return PostMessageW(h, WM_SYSCOMMAND, SC_CLOSE, 0) ? "ok" : "err gone";
-    if (cmd == "minimize")
-        return PostMessageW(h, WM_SYSCOMMAND, SC_MINIMIZE, 0) ? "ok" : "err gone";
     if (cmd == "syscommand" && n >= 3)
         return PostMessageW(h, WM_SYSCOMMAND, std::strtoul(a[2].c_str(), nullptr, 0), 0) ? "ok" : "err gone";
     if (cmd == "key" && n >= 3) {

@@ -217,4 +217,12 @@ void Simulator::Reply()
     m_sending = false;
 }
 
+bool Simulator::WaitErases(int count, int timeoutMs) const
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (m_erases.load() < count && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return m_erases.load() >= count;
+}
+
 }  // namespace loggersim

@@ -41,6 +41,8 @@ public:
     size_t SentCount() const { return m_sent.load(); }
     int ReadOuts() const { return m_readOuts.load(); }
     int Erases() const { return m_erases.load(); }
+    // Waits until `count` erase commands have come; false after the time.
+    bool WaitErases(int count, int timeoutMs) const;
     bool Sending() const { return m_sending.load(); }
     std::string Records() const;
     // When the first and the last byte of the latest reply went out.

@@ -1,0 +1,260 @@
+// The tools that drive the real program but are no tests: the main job's
+// read-out, the benchmark, the soak and the user guide's pictures. Disabled
+// here; tools/main-job.sh, benchmark.sh, soak.sh and update-screenshots.sh
+// run them by name, with their settings in the environment.
+#include "Fixture.h"
+
+#include <csignal>
+#include <cstdio>
+#include <dirent.h>
+#include <map>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace e2e {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long EnvNumber(const char* name, long fallback)
+{
+    const char* value = std::getenv(name);
+    return value && *value ? std::atol(value) : fallback;
+}
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+class Tools : public VorlixTest {
+protected:
+    // The program started afresh on a logger holding `records`.
+    void Restart(loggersim::Options options)
+    {
+        if (program.Running()) {
+            driver().Close(main);
+            ASSERT_TRUE(program.WaitExit(10000));
+        }
+        if (sim)
+            sim->Stop();
+        StartLogger(std::move(options));
+        ASSERT_FALSE(StartProgram().empty());
+        pid = program.HostPid();
+        ASSERT_GT(pid, 0) << "the program's own process is not known";
+    }
+
+    // The program's CPU seconds over `action`; a figure that cannot be measured fails.
+    template <class Action>
+    double CpuOver(Action action)
+    {
+        const double before = CpuSeconds(pid);
+        action();
+        const double after = CpuSeconds(pid);
+        EXPECT_TRUE(before >= 0 && after >= before) << "the program's CPU could not be measured";
+        return after - before;
+    }
+
+    pid_t pid = -1;
+};
+
+// The main job without a display: a read-out through the program's windows,
+// leaving the table and a picture of the finished window in VX_OUT.
+TEST_F(Tools, DISABLED_MainJob)
+{
+    const std::string out = std::getenv("VX_OUT") ? std::getenv("VX_OUT") : dir;
+    const int lines = static_cast<int>(EnvNumber("VX_LINES", 400));
+    Restart(Logger(loggersim::MakeRecords(lines)));
+    const std::string table = out + "/messwerte.txt";
+    std::filesystem::remove(table);
+    ASSERT_TRUE(driver().ChooseTableFile(main, WinePath(table))) << "Read opened no file chooser";
+    std::printf("main job: reading out %d records from the simulated logger...\n", lines);
+    ASSERT_TRUE(driver().WaitReadOutStarted(main, 3000));
+    ASSERT_TRUE(WaitForEnd(5 * 60 * 1000));
+    std::printf("main job: received bytes shown: %s\n", driver().Text(main, IDC_BYTES).c_str());
+    std::printf("main job: table file %s (%zu bytes)\n", table.c_str(), ReadFile(table).size());
+    EXPECT_FALSE(ReadFile(table).empty());
+    Sleep(300);
+    ASSERT_TRUE(Session::Get().Screenshot(out + "/screenshot.png"));
+    std::printf("main job: screenshot %s/screenshot.png\n", out.c_str());
+}
+
+// Figures of a read-out paced at 9600 baud (VX_PACED characters) and one sent
+// as fast as the cable takes it (VX_UNPACED); idle and erase CPU, peak memory,
+// and the writes to the table per 1,000 characters, counted by strace.
+TEST_F(Tools, DISABLED_Benchmark)
+{
+    constexpr double kByteSeconds = 10.0 / 9600.0;  // 8N1: ten bits a byte
+    for (const bool paced : { true, false }) {
+        const size_t records = static_cast<size_t>(EnvNumber(paced ? "VX_PACED" : "VX_UNPACED", paced ? 16384 : 1048576)) / 22;
+        Restart(Logger(Times(kRecord, records), paced ? 1042 : 0));
+        const std::string name = paced ? "paced.txt" : "unpaced.txt", path = dir + "/" + name;
+        const size_t chars = records * 22, tableSize = records * 28;
+        Clock::time_point complete{};
+        // The chooser's own cost is not the read-out's: the CPU is counted from the run's start.
+        StartRun(name);
+        const double cpu = CpuOver([&] {
+            while (!driver().Enabled(main, IDC_ERASE)) {
+                struct stat st;
+                if (complete == Clock::time_point{} && stat(path.c_str(), &st) == 0 &&
+                    static_cast<size_t>(st.st_size) >= tableSize)
+                    complete = Clock::now();
+                Sleep(paced ? 20 : 5);
+            }
+        });
+        const Clock::time_point closed = Clock::now();
+        const bool all = ReadFile(path) == Times(kRow, records);
+        EXPECT_TRUE(all) << "characters were lost";
+        const double wall = Seconds(closed - sim->FirstSent()), lineTime = chars * kByteSeconds;
+        std::printf("%-8s %8zu chars: wall %.2f s over line time %.2f s (%+.2f s), last char to file closed %.2f s,\n"
+                    "         CPU %.4f s per 1000 chars, every character arrived: %s\n",
+                    paced ? "paced" : "unpaced", chars, wall, lineTime, wall - lineTime, Seconds(closed - sim->LastSent()),
+                    cpu * 1000.0 / chars, all ? "yes" : "NO");
+        if (!paced) {
+            ASSERT_NE(Clock::time_point{}, complete);
+            const double rate = chars / Seconds(complete - sim->FirstSent());
+            std::printf("         receive rate %.0f chars/s = %.0f x the 9600-baud line rate (960 chars/s)\n", rate,
+                        rate / 960.0);
+            continue;
+        }
+        const double idle = CpuOver([] { Sleep(10000); });
+        std::printf("idle     CPU over 10 s with the port open: %.3f s (%.2f %%)\n", idle, idle * 10.0);
+        const double erase = CpuOver([&] { ASSERT_TRUE(driver().ConfirmErase(main) && sim->WaitErases(1, 3000)); });
+        std::printf("erase    CPU from Delete to the command sent (pause to the next second included): %.3f s\n", erase);
+        const long peak = ProcessStatus(pid, "VmHWM:");
+        ASSERT_GE(peak, 0) << "the peak memory could not be measured";
+        std::printf("memory   peak %ld KB\n", peak);
+    }
+
+    // strace slows every system call: its read-out gives the count of writes, no times.
+    Restart(Logger(Times(kRecord, 1490)));
+    const std::string log = dir + "/strace.log", table = dir + "/counted.txt";
+    Process strace = Spawn({ "strace", "-f", "-y", "-qq", "-e", "trace=write,pwrite64,writev,pwritev", "-o", log, "-p",
+                             std::to_string(pid) },
+                           dir, dir + "/strace.err");
+    for (int i = 0; i < 200 && ReadFile(log).empty(); ++i)
+        Sleep(20);  // attached once its log has begun: the program's threads write to the server all the time
+    ASSERT_FALSE(ReadFile(log).empty()) << "strace could not watch the program";
+    StartRun("counted.txt");
+    ASSERT_TRUE(WaitForEnd(120000));
+    kill(strace.pid, SIGINT);
+    strace.WaitExit(5000);
+    const std::string trace = ReadFile(log), mark = "<" + table + ">";
+    long writes = 0;
+    for (size_t at = trace.find(mark); at != std::string::npos; at = trace.find(mark, at + 1))
+        ++writes;
+    std::printf("writes   %8d chars at 9600 baud: %ld writes to the table = %.1f per 1000 chars\n", 1490 * 22, writes,
+                writes * 1000.0 / (1490 * 22));
+}
+
+// Long use in one program run: VX_RUNS read-outs and erases, with what the
+// process holds along the way. It fails when the process holds more at the
+// last run than at the tenth, apart from the key Wine's file chooser leaves
+// open each time.
+TEST_F(Tools, DISABLED_Soak)
+{
+    const int runs = static_cast<int>(EnvNumber("VX_RUNS", 100));
+    constexpr int kFirstCompared = 10;
+    Restart(Logger(Times(kRecord, 20), 1042, true));  // the records stay after an erase
+    struct Holdings {
+        long rss, heap, threads;
+        std::vector<std::string> handles;
+        int windows, files;
+    };
+    const auto measure = [&] {
+        int files = -2;  // Wine keeps a host file behind most of a process's handles; "." and ".." are none
+        if (DIR* fds = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str())) {
+            while (readdir(fds))
+                ++files;
+            closedir(fds);
+        }
+        const Holdings h{ ProcessStatus(pid, "VmRSS:"), ProcessStatus(pid, "RssAnon:"), ProcessStatus(pid, "Threads:"),
+                          driver().Handles(main), driver().Windows(main), files };
+        EXPECT_TRUE(h.rss >= 0 && h.heap >= 0 && h.threads >= 0 && h.files >= 0 && h.windows >= 0 && !h.handles.empty())
+            << "what the program holds could not be measured";
+        return h;
+    };
+    Holdings compared{}, last{};
+    for (int run = 1; run <= runs && !HasFailure(); ++run) {
+        std::filesystem::remove(dir + "/run.txt");  // a table that is there would be asked about first
+        StartRun("run.txt");
+        ASSERT_TRUE(WaitForEnd(20000)) << "run " << run;
+        ASSERT_TRUE(driver().ConfirmErase(main) && sim->WaitErases(run, 3000)) << "run " << run;
+        EXPECT_EQ(Times(kRow, 20), Table("run.txt")) << "run " << run;
+        if (run == 1 || run == 5 || run % 10 == 0 || run == runs) {
+            last = measure();
+            std::printf("run %3d: RSS %ld KB (anonymous %ld KB), handles %zu, windows %d, open files %d, threads %ld\n",
+                        run, last.rss, last.heap, last.handles.size(), last.windows, last.files, last.threads);
+            std::fflush(stdout);
+            if (run == kFirstCompared)
+                compared = last;
+        }
+    }
+    std::printf("peak memory %ld KB\n", ProcessStatus(pid, "VmHWM:"));
+    if (runs <= kFirstCompared)
+        return;
+    std::printf("from run %d to run %d: RSS %+ld KB, anonymous %+ld KB, handles %+ld, windows %+d, open files %+d, "
+                "threads %+ld\n",
+                kFirstCompared, runs, last.rss - compared.rss, last.heap - compared.heap,
+                static_cast<long>(last.handles.size()) - static_cast<long>(compared.handles.size()),
+                last.windows - compared.windows, last.files - compared.files, last.threads - compared.threads);
+    for (const auto& [handle, more] : driver().HandlesGrown(main, compared.handles, runs - kFirstCompared))
+        ADD_FAILURE() << more << " more: " << handle;
+    EXPECT_EQ(compared.windows, last.windows);
+    EXPECT_EQ(compared.files, last.files);
+    EXPECT_EQ(compared.threads, last.threads);
+}
+
+// Pictures of every window for the user guide, each from a program of its
+// own, so that no closed window leaves a trace; cut out of the display.
+TEST_F(Tools, DISABLED_Screenshots)
+{
+    const auto take = [&](const std::string& dialog, const std::string& name) {
+        Sleep(500);  // let it paint
+        int left = INT32_MAX, top = INT32_MAX, right = 0, bottom = 0;
+        for (const std::string& window : { main, dialog }) {
+            int x, y, w, h;
+            if (window.empty() || !(std::istringstream(driver().Call("rect " + window)) >> x >> y >> w >> h))
+                continue;
+            left = std::min(left, x), top = std::min(top, y), right = std::max(right, x + w), bottom = std::max(bottom, y + h);
+        }
+        ASSERT_GT(right, left) << name;
+        const char* dpi = std::getenv("VX_E2E_DPI");
+        const std::string path = Session::Get().Work() + "/screenshots/" + name +
+                                 (dpi && *dpi ? std::string("-") + dpi + "dpi" : "") + ".png";
+        std::filesystem::create_directories(Session::Get().Work() + "/screenshots");
+        std::filesystem::remove(path);
+        constexpr int kMargin = 8;
+        const std::string command = "import -display " + Session::Get().Display() + " -window root -crop " +
+                                    std::to_string(right - left + 2 * kMargin) + "x" +
+                                    std::to_string(bottom - top + 2 * kMargin) + "+" +
+                                    std::to_string(std::max(0, left - kMargin)) + "+" +
+                                    std::to_string(std::max(0, top - kMargin)) + " +repage '" + path + "' 2>/dev/null";
+        ASSERT_EQ(0, std::system(command.c_str())) << "cannot take " << name;
+        EXPECT_EQ("\x89PNG", ReadFile(path).substr(0, 4)) << name;
+    };
+    const loggersim::Options logger = Logger(loggersim::MakeRecords(20));
+
+    // The main window after a read-out, showing its total.
+    Restart(logger);
+    StartRun("messwerte.txt");
+    ASSERT_TRUE(WaitForEnd(8000));
+    take("", "main-window");
+
+    Restart(logger);
+    std::string dialog = OpenPortDialog();
+    take(dialog, "port-dialog");
+    driver().Click(dialog, kCancel);
+
+    Restart(logger);
+    ASSERT_TRUE(driver().Click(main, IDC_ERASE));
+    dialog = driver().WaitOwned(main, 5000);
+    take(dialog, "erase-confirmation");
+    driver().Click(dialog, kCancel);
+
+    Restart(logger);
+    driver().SysCommand(main, 0x10);
+    dialog = driver().WaitOwned(main, 5000);
+    take(dialog, "about-box");
+    driver().Click(dialog, kOk);
+}
+
+}  // namespace
+}  // namespace e2e
