@@ -6,6 +6,7 @@
 
 namespace {
 CWinApp* g_pApp = nullptr;
+HINSTANCE g_hResources = nullptr;
 }
 
 CWinApp::CWinApp()
@@ -23,3 +24,12 @@ CWinApp::~CWinApp()
 CWinApp* AfxGetApp() { return g_pApp; }
 CWnd* AfxGetMainWnd() { return g_pApp ? g_pApp->m_pMainWnd : nullptr; }
 HINSTANCE AfxGetInstanceHandle() { return g_pApp ? g_pApp->m_hInstance : GetModuleHandleW(nullptr); }
+HINSTANCE AfxGetResourceHandle() { return g_hResources ? g_hResources : AfxGetInstanceHandle(); }
+void AfxSetResourceHandle(HINSTANCE module) { g_hResources = module; }
+
+CString LoadMessage(UINT id, std::initializer_list<CString> inserts)
+{
+    const wchar_t* text = nullptr;
+    const int length = ::LoadStringW(AfxGetResourceHandle(), id, reinterpret_cast<wchar_t*>(&text), 0);
+    return FillInserts(length > 0 ? Narrow(text, length) : CString(), inserts);
+}

@@ -1,6 +1,9 @@
 // The application object: one static instance, run from WinMain.
 #pragma once
 
+#include "fw/String.h"
+
+#include <initializer_list>
 #include <windows.h>
 
 class CWnd;
@@ -24,3 +27,11 @@ public:
 CWinApp* AfxGetApp();
 CWnd* AfxGetMainWnd();
 HINSTANCE AfxGetInstanceHandle();
+// Where the program's texts and dialogs are loaded from: its own module,
+// unless a test points it at the program's file.
+HINSTANCE AfxGetResourceHandle();
+void AfxSetResourceHandle(HINSTANCE module);
+
+// The STRINGTABLE text `id` with its inserts %1, %2, ... filled in, each as
+// often as the text names it; "" when the text is missing.
+CString LoadMessage(UINT id, std::initializer_list<CString> inserts = {});

@@ -2,6 +2,7 @@
 #include "fw/App.h"
 #include "fw/Exception.h"
 #include "fw/Wnd.h"
+#include "fw/fwres.h"
 
 #include <new>
 
@@ -17,7 +18,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         ShowErrorBox(nullptr, e.GetDescription());
         return 1;
     } catch (const std::bad_alloc&) {
-        ShowErrorBox(nullptr, "Nicht genug Arbeitsspeicher.\nOut of memory.");
+        ShowErrorBox(nullptr, LoadMessage(IDS_FW_OUT_OF_MEMORY));
         return 1;
     }
     return 0;

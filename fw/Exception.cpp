@@ -1,5 +1,8 @@
 #include "fw/Exception.h"
 
+#include "fw/App.h"
+#include "fw/fwres.h"
+
 CString SystemErrorText(DWORD error)
 {
     wchar_t* buffer = nullptr;
@@ -18,5 +21,6 @@ CString SystemErrorText(DWORD error)
     for (char& ch : line)
         if (ch == '\r' || ch == '\n')
             ch = ' ';
-    return FormatString("%s (%lu)", line.empty() ? "Error" : line.c_str(), static_cast<unsigned long>(error));
+    return FormatString("%s (%lu)", line.empty() ? LoadMessage(IDS_FW_ERROR).GetString() : line.c_str(),
+                        static_cast<unsigned long>(error));
 }

@@ -1,5 +1,8 @@
 #include "fw/File.h"
 
+#include "fw/App.h"
+#include "fw/fwres.h"
+
 #include <algorithm>
 
 CFile::~CFile()
@@ -37,12 +40,9 @@ bool CFile::Open(const char* fileName, unsigned flags, CFileException* error)
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD osError = GetLastError();
         if (error) {
-            *error = CFileException(
-                FormatString("Die Datei \"%s\" kann nicht %s werden.\nThe file \"%s\" cannot be %s.\n\n%s",
-                             fileName, (flags & modeCreate) ? "angelegt" : "ge\xF6" "ffnet",
-                             fileName, (flags & modeCreate) ? "created" : "opened",
-                             SystemErrorText(osError).GetString()),
-                osError);
+            *error = CFileException(LoadMessage((flags & modeCreate) ? IDS_FW_FILE_NOT_CREATED : IDS_FW_FILE_NOT_OPENED,
+                                                { fileName, SystemErrorText(osError) }),
+                                    osError);
         }
         return false;
     }
@@ -52,19 +52,15 @@ bool CFile::Open(const char* fileName, unsigned flags, CFileException* error)
     return true;
 }
 
-void CFile::ThrowError(const char* whatDe, const char* whatEn, DWORD error) const
+void CFile::ThrowError(UINT messageId, DWORD error) const
 {
-    throw CFileException(
-        FormatString("Die Datei \"%s\" kann nicht %s werden.\nThe file \"%s\" cannot be %s.\n\n%s",
-                     m_strFileName.GetString(), whatDe, m_strFileName.GetString(), whatEn,
-                     SystemErrorText(error).GetString()),
-        error);
+    throw CFileException(LoadMessage(messageId, { m_strFileName, SystemErrorText(error) }), error);
 }
 
 void CFile::RequireOpen() const
 {
     if (!IsOpen())
-        throw CFileException("Es ist keine Datei ge\xF6" "ffnet.\nNo file is open.", ERROR_INVALID_HANDLE);
+        throw CFileException(LoadMessage(IDS_FW_NO_FILE_OPEN), ERROR_INVALID_HANDLE);
 }
 
 void CFile::SetWriteBuffer(size_t size)
@@ -105,9 +101,9 @@ void CFile::WriteOut(const void* data, unsigned count)
 {
     DWORD written = 0;
     if (!WriteFile(m_hFile, data, count, &written, nullptr))
-        ThrowError("geschrieben", "written", GetLastError());
+        ThrowError(IDS_FW_FILE_NOT_WRITTEN, GetLastError());
     if (written != count)
-        ThrowError("geschrieben", "written", ERROR_DISK_FULL);
+        ThrowError(IDS_FW_FILE_NOT_WRITTEN, ERROR_DISK_FULL);
 }
 
 unsigned CFile::Read(void* buffer, unsigned count)
@@ -115,7 +111,7 @@ unsigned CFile::Read(void* buffer, unsigned count)
     RequireOpen();
     DWORD got = 0;
     if (!ReadFile(m_hFile, buffer, count, &got, nullptr))
-        ThrowError("gelesen", "read", GetLastError());
+        ThrowError(IDS_FW_FILE_NOT_READ, GetLastError());
     return got;
 }
 
@@ -129,7 +125,7 @@ void CFile::SetLength(unsigned long long length)
     LARGE_INTEGER position;
     position.QuadPart = static_cast<LONGLONG>(length);
     if (!SetFilePointerEx(m_hFile, position, nullptr, FILE_BEGIN) || !SetEndOfFile(m_hFile))
-        ThrowError("geleert", "emptied", GetLastError());
+        ThrowError(IDS_FW_FILE_NOT_EMPTIED, GetLastError());
 }
 
 bool CFile::Remove(const char* fileName)
@@ -151,7 +147,7 @@ void CFile::Close()
     HANDLE file = m_hFile;
     m_hFile = INVALID_HANDLE_VALUE;
     if (!CloseHandle(file))
-        ThrowError("geschlossen", "closed", GetLastError());
+        ThrowError(IDS_FW_FILE_NOT_CLOSED, GetLastError());
 }
 
 CArchive::CArchive(CFile* file, Mode mode, unsigned bufferSize)

@@ -54,7 +54,8 @@ public:
     static bool Remove(const char* fileName);
 
 private:
-    [[noreturn]] void ThrowError(const char* whatDe, const char* whatEn, DWORD error) const;
+    // Throws the message `messageId` (an IDS_FW_FILE_NOT_... text) for this file and `error`.
+    [[noreturn]] void ThrowError(UINT messageId, DWORD error) const;
     void RequireOpen() const;  // throws CFileException when no file is open
     void WriteOut(const void* data, unsigned count);
 

@@ -41,6 +41,27 @@ CString FormatString(const char* format, ...)
     return result;
 }
 
+CString Decimal(long long value)
+{
+    return CString(std::to_string(value));
+}
+
+CString FillInserts(const CString& text, std::initializer_list<CString> inserts)
+{
+    const std::string& in = text.Str();
+    std::string out;
+    for (size_t i = 0; i < in.size(); ++i) {
+        const size_t n = i + 1 < in.size() ? static_cast<size_t>(in[i + 1] - '1') : inserts.size();
+        if (in[i] == '%' && n < inserts.size()) {
+            out += inserts.begin()[n].Str();
+            ++i;
+        } else {
+            out += in[i];
+        }
+    }
+    return CString(std::move(out));
+}
+
 std::wstring Widen(const CString& text)
 {
     if (text.IsEmpty())

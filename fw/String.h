@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <initializer_list>
 #include <string>
 
 class CString {
@@ -36,6 +37,11 @@ private:
 };
 
 CString FormatString(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// A number in decimal digits.
+CString Decimal(long long value);
+// `text` with %1 ... %9 replaced by the inserts, each as often as it occurs;
+// an insert the list lacks stays as it is.
+CString FillInserts(const CString& text, std::initializer_list<CString> inserts);
 
 // Conversions between the program's code page 1252 text and the wide-character
 // API, so that umlauts show right whatever the system's own code page is.

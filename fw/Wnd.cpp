@@ -2,15 +2,17 @@
 
 #include "fw/App.h"
 #include "fw/Exception.h"
+#include "fw/fwres.h"
 
 #include <new>
 
 namespace {
 
 // The dialog being created by DoModal, and the hook that attaches it to its
-// window before the window's first message.
-CDialog* t_pDialogInit = nullptr;
-HHOOK t_hCreationHook = nullptr;
+// window before the window's first message: plain globals, as only the GUI
+// thread makes dialogs.
+CDialog* g_pDialogInit = nullptr;
+HHOOK g_hCreationHook = nullptr;
 }  // namespace
 
 // ---- CWnd --------------------------------------------------------------------
@@ -104,7 +106,7 @@ LRESULT CALLBACK CWnd::StandardWndProc(HWND hWnd, UINT message, WPARAM wParam, L
         result = (message == WM_INITDIALOG) ? TRUE : 0;
     } catch (const std::bad_alloc&) {
         if (message != kEventMessage)
-            ShowErrorBox(hWnd, "Nicht genug Arbeitsspeicher.\nOut of memory.");
+            ShowErrorBox(hWnd, LoadMessage(IDS_FW_OUT_OF_MEMORY));
         result = (message == WM_INITDIALOG) ? TRUE : 0;
     }
     wnd->m_current = saved;
@@ -191,7 +193,8 @@ std::wstring RootCaption(HWND owner)
 void ShowErrorBox(HWND owner, const CString& description)
 {
     const std::wstring root = RootCaption(owner);
-    const std::wstring caption = root.empty() ? L"Fehler / Error" : root + L": Fehler / Error";
+    const std::wstring error = Widen(LoadMessage(IDS_FW_ERROR));
+    const std::wstring caption = root.empty() ? error : root + L": " + error;
     ::MessageBoxW(owner, Widen(description).c_str(), caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 
@@ -253,11 +256,11 @@ END_MESSAGE_MAP()
 
 LRESULT CALLBACK CDialog::CreationHook(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HCBT_CREATEWND && t_pDialogInit) {
-        CDialog* dialog = t_pDialogInit;
-        t_pDialogInit = nullptr;
-        ::UnhookWindowsHookEx(t_hCreationHook);
-        t_hCreationHook = nullptr;
+    if (code == HCBT_CREATEWND && g_pDialogInit) {
+        CDialog* dialog = g_pDialogInit;
+        g_pDialogInit = nullptr;
+        ::UnhookWindowsHookEx(g_hCreationHook);
+        g_hCreationHook = nullptr;
         HWND hWnd = reinterpret_cast<HWND>(wParam);
         dialog->Attach(hWnd);
         dialog->m_pfnSuper = reinterpret_cast<WNDPROC>(
@@ -274,15 +277,15 @@ INT_PTR CDialog::DoModal()
     if (!owner && main && main != this && main->m_hWnd && ::IsWindow(main->m_hWnd))
         owner = main->m_hWnd;
 
-    t_pDialogInit = this;
-    t_hCreationHook = ::SetWindowsHookExW(WH_CBT, CreationHook, nullptr, ::GetCurrentThreadId());
+    g_pDialogInit = this;
+    g_hCreationHook = ::SetWindowsHookExW(WH_CBT, CreationHook, nullptr, ::GetCurrentThreadId());
     const INT_PTR result = ::DialogBoxParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(m_nIDTemplate), owner,
                                              DialogProc, 0);
-    if (t_hCreationHook) {
-        ::UnhookWindowsHookEx(t_hCreationHook);
-        t_hCreationHook = nullptr;
+    if (g_hCreationHook) {
+        ::UnhookWindowsHookEx(g_hCreationHook);
+        g_hCreationHook = nullptr;
     }
-    t_pDialogInit = nullptr;
+    g_pDialogInit = nullptr;
     if (m_hWnd)
         Detach();
     return result;

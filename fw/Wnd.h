@@ -1,5 +1,9 @@
 // Windows and modal dialogs on the Win32 API, with static message tables.
 //
+// The one trick: DoModal sets a thread-local CBT hook, and the hook subclasses
+// the dialog's window with StandardWndProc before the window gets its first
+// message, so that even WM_CREATE reaches the class's message table.
+//
 // A class lists the messages it handles in a table (BEGIN_MESSAGE_MAP ...
 // END_MESSAGE_MAP); a message not found in a class's table is looked up in its
 // base class's table and finally goes to the window's default processing.
@@ -139,12 +143,13 @@ private:
 // ---- The table macros ----------------------------------------------------
 
 namespace fw {
+// For every handler that takes no argument: commands, WM_PAINT, WM_CLOSE.
 template <class T, void (T::*F)()>
-LRESULT CommandThunk(CWnd& w, WPARAM, LPARAM) { (static_cast<T&>(w).*F)(); return 0; }
+LRESULT NoArgumentThunk(CWnd& w, WPARAM, LPARAM) { (static_cast<T&>(w).*F)(); return 0; }
 template <class T, int (T::*F)(LPCREATESTRUCTW)>
 LRESULT CreateThunk(CWnd& w, WPARAM, LPARAM l) { return (static_cast<T&>(w).*F)(reinterpret_cast<LPCREATESTRUCTW>(l)); }
 template <class T, void (T::*F)(UINT, LPARAM)>
-LRESULT SysCommandThunk(CWnd& w, WPARAM wp, LPARAM l) { (static_cast<T&>(w).*F)(static_cast<UINT>(wp), l); return 0; }
+LRESULT SysNoArgumentThunk(CWnd& w, WPARAM wp, LPARAM l) { (static_cast<T&>(w).*F)(static_cast<UINT>(wp), l); return 0; }
 template <class T, HICON (T::*F)()>
 LRESULT QueryDragIconThunk(CWnd& w, WPARAM, LPARAM) { return reinterpret_cast<LRESULT>((static_cast<T&>(w).*F)()); }
 template <class T, void (T::*F)(UINT_PTR)>
@@ -175,13 +180,13 @@ protected:                                               \
         return &map;                                                          \
     }
 
-#define ON_COMMAND(id, fn) { WM_COMMAND, (id), &fw::CommandThunk<ThisClass, &ThisClass::fn> },
+#define ON_COMMAND(id, fn) { WM_COMMAND, (id), &fw::NoArgumentThunk<ThisClass, &ThisClass::fn> },
 #define ON_BN_CLICKED(id, fn) ON_COMMAND(id, fn)
 #define ON_WM_CREATE() { WM_CREATE, 0, &fw::CreateThunk<ThisClass, &ThisClass::OnCreate> },
-#define ON_WM_SYSCOMMAND() { WM_SYSCOMMAND, 0, &fw::SysCommandThunk<ThisClass, &ThisClass::OnSysCommand> },
-#define ON_WM_PAINT() { WM_PAINT, 0, &fw::CommandThunk<ThisClass, &ThisClass::OnPaint> },
+#define ON_WM_SYSCOMMAND() { WM_SYSCOMMAND, 0, &fw::SysNoArgumentThunk<ThisClass, &ThisClass::OnSysCommand> },
+#define ON_WM_PAINT() { WM_PAINT, 0, &fw::NoArgumentThunk<ThisClass, &ThisClass::OnPaint> },
 #define ON_WM_QUERYDRAGICON() { WM_QUERYDRAGICON, 0, &fw::QueryDragIconThunk<ThisClass, &ThisClass::OnQueryDragIcon> },
-#define ON_WM_CLOSE() { WM_CLOSE, 0, &fw::CommandThunk<ThisClass, &ThisClass::OnClose> },
+#define ON_WM_CLOSE() { WM_CLOSE, 0, &fw::NoArgumentThunk<ThisClass, &ThisClass::OnClose> },
 #define ON_WM_TIMER() { WM_TIMER, 0, &fw::TimerThunk<ThisClass, &ThisClass::OnTimer> },
 #define ON_MESSAGE(message, fn) { (message), 0, &fw::MessageThunk<ThisClass, &ThisClass::fn> },
 

@@ -1,8 +1,11 @@
 #include "link/MSComm.h"
 
+#include "fw/App.h"
 #include "fw/Exception.h"
 #include "link/CommReader.h"
 #include "link/LinkVerdict.h"
+#include "settings/PortSetting.h"
+#include "ui/resource.h"
 
 namespace {
 // Posted to the control by its reader: received bytes, line errors or the loss wait.
@@ -10,22 +13,6 @@ constexpr UINT kWakeMessage = WM_APP + 0x3F01;
 // Events raised per wake message; the rest follow in the next one, so that
 // the GUI thread's other messages keep flowing during a long burst.
 constexpr int kEventsPerWake = 512;
-
-// The port's errors: a German line and an English line, each naming the port once.
-constexpr char kLostText[] = "Die Verbindung \xFC" "ber COM %d ist unterbrochen (Kabel oder Adapter gezogen?).\n"
-                             "The connection on COM %d is lost (cable or adapter unplugged?).";
-constexpr char kNotBackText[] = "Die Verbindung \xFC" "ber COM %d war unterbrochen, und die Schnittstelle ist nicht "
-                                "wieder da. Bitte Kabel oder Adapter wieder anstecken.\n"
-                                "The connection on COM %d was lost, and the port is not back. "
-                                "Please plug the cable or adapter in again.";
-constexpr char kNotOpenText[] = "COM %d ist nicht ge\xF6" "ffnet.\nCOM %d is not open.";
-constexpr char kNotThereText[] = "Die Schnittstelle COM %d gibt es nicht.\nThe port COM %d does not exist.";
-constexpr char kBusyText[] = "COM %d ist belegt: ein anderes Programm benutzt die Schnittstelle.\n"
-                             "COM %d is in use by another program.";
-constexpr char kCannotOpenText[] = "COM %d kann nicht ge\xF6" "ffnet werden.\nCOM %d cannot be opened.";
-constexpr char kNotConfiguredText[] = "COM %d kann nicht eingestellt werden.\nCOM %d cannot be configured.";
-constexpr char kNoAnswerText[] = "COM %d antwortet nicht; der Befehl wurde nicht gesendet.\n"
-                                 "COM %d does not answer; the command was not sent.";
 
 // The ports this PC has, for the box that says the chosen one is not there.
 CString PortsOnThisPc()
@@ -36,10 +23,9 @@ CString PortsOnThisPc()
         list += FormatString("%sCOM %d", list.IsEmpty() ? "" : ", ", port);
         beyondFour = beyondFour || port > 4;
     }
-    CString text = "Vorhandene Schnittstellen / Ports on this PC: " + (list.IsEmpty() ? CString("keine / none") : list);
+    CString text = LoadMessage(IDS_PORTS_ON_THIS_PC, { list.IsEmpty() ? LoadMessage(IDS_PORTS_NONE) : list });
     if (beyondFour)
-        text += "\nCOM 5 und h\xF6her: in \"vxsetup.ini\" die Portnummer minus eins eintragen.\n"
-                "COM 5 and above: write the port number minus one into \"vxsetup.ini\".";
+        text += "\n" + LoadMessage(IDS_PORTS_BEYOND_FOUR, { kSettingFileName });
     return text;
 }
 }  // namespace
@@ -66,9 +52,9 @@ BOOL CMSComm::Create(const char* windowName, DWORD style, const RECT& rect, CWnd
 
 // ---- Errors ------------------------------------------------------------------
 
-void CMSComm::ThrowPortError(const char* format, DWORD error) const
+void CMSComm::ThrowPortError(UINT messageId, DWORD error) const
 {
-    CString text = FormatString(format, m_nCommPort, m_nCommPort);
+    CString text = LoadMessage(messageId, { Decimal(m_nCommPort) });
     if (error != 0)
         text += "\n\n" + SystemErrorText(error);
     throw CException(text);
@@ -78,7 +64,7 @@ void CMSComm::RequireOpen()
 {
     if (GetPortOpen())
         return;
-    ThrowPortError(m_bLost ? kLostText : kNotOpenText, 0);
+    ThrowPortError(m_bLost ? IDS_PORT_LOST : IDS_PORT_NOT_OPEN, 0);
 }
 
 // ---- Properties --------------------------------------------------------------
@@ -86,9 +72,7 @@ void CMSComm::RequireOpen()
 void CMSComm::SetCommPort(short port)
 {
     if (GetPortOpen())
-        throw CException(FormatString("COM %d ist ge\xF6" "ffnet; der Port kann jetzt nicht gewechselt werden.\n"
-                                      "COM %d is open; the port cannot be changed now.",
-                                      m_nCommPort, m_nCommPort));
+        ThrowPortError(IDS_PORT_OPEN_NO_CHANGE, 0);
     m_nCommPort = port;
     m_bLost = false;
 }
@@ -97,12 +81,10 @@ void CMSComm::SetSettings(const CString& settings)
 {
     CommSettings parsed;
     if (!ParseCommSettings(settings, parsed))
-        throw CException(FormatString("Ung\xFCltige Einstellungen \"%s\" (Beispiel: 9600,N,8,1).\n"
-                                      "Invalid settings \"%s\" (example: 9600,N,8,1).",
-                                      settings.GetString(), settings.GetString()));
+        throw CException(LoadMessage(IDS_SETTINGS_INVALID, { settings }));
     if (GetPortOpen()) {
         if (const DWORD error = m_io->Configure(parsed, static_cast<DWORD>(m_nInBufferSize)))
-            ThrowPortError(kNotConfiguredText, error);
+            ThrowPortError(IDS_PORT_NOT_CONFIGURED, error);
     }
     m_strSettings = settings;
 }
@@ -110,11 +92,9 @@ void CMSComm::SetSettings(const CString& settings)
 void CMSComm::SetInBufferSize(short size)
 {
     if (GetPortOpen())
-        throw CException(FormatString("COM %d ist ge\xF6" "ffnet; die Puffergr\xF6\xDF" "e kann jetzt nicht "
-                                      "ge\xE4ndert werden.\nCOM %d is open; the buffer size cannot be changed now.",
-                                      m_nCommPort, m_nCommPort));
+        ThrowPortError(IDS_PORT_OPEN_NO_BUFFER, 0);
     if (size <= 0)
-        throw CException(FormatString("Ung\xFCltige Puffergr\xF6\xDF" "e %d.\nInvalid buffer size %d.", size, size));
+        throw CException(LoadMessage(IDS_BUFFER_SIZE_INVALID, { Decimal(size) }));
     m_nInBufferSize = size;
 }
 
@@ -140,14 +120,11 @@ void CMSComm::SetPortOpen(BOOL open)
         return;
     }
     if (GetPortOpen())
-        throw CException(FormatString("COM %d ist bereits ge\xF6" "ffnet.\nCOM %d is already open.", m_nCommPort,
-                                      m_nCommPort));
+        ThrowPortError(IDS_PORT_ALREADY_OPEN, 0);
     if (!m_hWnd)
-        throw CException("Die serielle Schnittstelle ist nicht bereit.\nThe serial control is not ready.");
+        throw CException(LoadMessage(IDS_CONTROL_NOT_READY));
     if (m_nCommPort < 1 || m_nCommPort > 255)
-        throw CException(FormatString("Die Portnummer %d ist ung\xFCltig; m\xF6gliche Ports sind COM 1 bis COM 255.\n"
-                                      "The port number %d is invalid; possible ports are COM 1 to COM 255.",
-                                      m_nCommPort, m_nCommPort));
+        throw CException(LoadMessage(IDS_PORT_NUMBER_INVALID, { Decimal(m_nCommPort) }));
     CommSettings settings;
     ParseCommSettings(m_strSettings, settings);  // checked when it was set
 
@@ -155,21 +132,21 @@ void CMSComm::SetPortOpen(BOOL open)
     if (const DWORD error = io->Open(m_nCommPort)) {
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_BAD_PATHNAME ||
             error == ERROR_INVALID_NAME || error == ERROR_BAD_UNIT || error == ERROR_DEV_NOT_EXIST)
-            throw CException(FormatString(kNotThereText, m_nCommPort, m_nCommPort) + "\n\n" + PortsOnThisPc() +
+            throw CException(LoadMessage(IDS_PORT_NOT_THERE, { Decimal(m_nCommPort) }) + "\n\n" + PortsOnThisPc() +
                              "\n\n" + SystemErrorText(error));
         if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_BUSY)
-            ThrowPortError(kBusyText, error);
-        ThrowPortError(kCannotOpenText, error);
+            ThrowPortError(IDS_PORT_BUSY, error);
+        ThrowPortError(IDS_PORT_CANNOT_OPEN, error);
     }
     // A port that opens but refuses its settings is no lost one, whatever the error says.
     if (const DWORD error = io->Configure(settings, static_cast<DWORD>(m_nInBufferSize))) {
         io->Close();
-        ThrowPortError(kNotConfiguredText, error);
+        ThrowPortError(IDS_PORT_NOT_CONFIGURED, error);
     }
     auto reader = std::make_shared<CCommReader>(io, m_hWnd, kWakeMessage, static_cast<size_t>(m_nInBufferSize));
     reader->SetThreshold(m_nRThreshold);
     if (!reader->Start())
-        ThrowPortError(kCannotOpenText, GetLastError());
+        ThrowPortError(IDS_PORT_CANNOT_OPEN, GetLastError());
     m_io = std::move(io);
     m_reader = std::move(reader);
     m_bLost = false;
@@ -183,7 +160,7 @@ void CMSComm::Reconnect()
         SetPortOpen(TRUE);
     } catch (const CException& e) {
         m_bLost = true;
-        throw CException(FormatString(kNotBackText, m_nCommPort, m_nCommPort) + "\n\n" + e.GetDescription());
+        throw CException(LoadMessage(IDS_PORT_NOT_BACK, { Decimal(m_nCommPort) }) + "\n\n" + e.GetDescription());
     }
 }
 
@@ -214,7 +191,7 @@ LRESULT CMSComm::OnNcDestroy(WPARAM, LPARAM)
 
 // ---- Buffers, output and input -------------------------------------------------
 
-void CMSComm::SetInBufferCount(short)
+void CMSComm::DiscardInput()
 {
     RequireOpen();
     m_reader->Discard();
@@ -226,7 +203,7 @@ short CMSComm::GetInBufferCount()
     return m_reader ? static_cast<short>(m_reader->Waiting()) : 0;
 }
 
-void CMSComm::SetOutBufferCount(short)
+void CMSComm::DiscardOutput()
 {
     RequireOpen();
     m_io->Purge(PURGE_TXCLEAR | PURGE_TXABORT);
@@ -243,9 +220,9 @@ void CMSComm::SetOutput(const CString& data)
     case Verdict::Lost:
         // The reader would find the same in a moment; the port goes now.
         LosePort();
-        ThrowPortError(kLostText, result.error);
+        ThrowPortError(IDS_PORT_LOST, result.error);
     default:
-        ThrowPortError(kNoAnswerText, result.error);
+        ThrowPortError(IDS_PORT_NO_ANSWER, result.error);
     }
 }
 

@@ -58,12 +58,12 @@ public:
     void SetPortOpen(BOOL open);
     BOOL GetPortOpen() const { return m_reader != nullptr; }
 
-    // Only 0 is meaningful: it discards what has been received and not read,
-    // with every notification still pending for it.
-    void SetInBufferCount(short count);
+    // Setting InBufferCount or OutBufferCount to 0, the only value they take:
+    // discards what has been received and not read, with every notification
+    // still pending for it; or what has not been sent yet.
+    void DiscardInput();
     short GetInBufferCount();
-    // Only 0 is meaningful: it discards what has not been sent yet.
-    void SetOutBufferCount(short count);
+    void DiscardOutput();
 
     // Sends the bytes in order, nothing added.
     void SetOutput(const CString& data);
@@ -87,9 +87,9 @@ private:
     void ClosePort();
     // The device is gone: the port is closed and IsPortLost() holds.
     void LosePort();
-    // `format` is a German and an English line, each naming the port with one %d;
-    // the system's wording of `error` follows unless it is 0.
-    [[noreturn]] void ThrowPortError(const char* format, DWORD error) const;
+    // Throws the message `messageId` (an IDS_PORT_... text) for this port; the
+    // system's wording of `error` follows unless it is 0.
+    [[noreturn]] void ThrowPortError(UINT messageId, DWORD error) const;
 
     // All members are the GUI thread's own; the reader shares nothing else.
     short m_nCommPort = 1;

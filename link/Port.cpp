@@ -1,17 +1,13 @@
 // Opening the chosen port with the logger's line settings, and sending commands.
 #include "ui/MainDialog.h"
 
-#include <cstdio>
-
 void CMainDialog::ConfigurePort()
 {
-    char settings[12];
-    std::snprintf(settings, sizeof settings, "%d,N,8,1", 9600);
     if (m_comm.GetPortOpen())
         m_comm.SetPortOpen(FALSE);
     // The port number is the index plus one, in 16 bits: index 0 is COM 1.
     m_comm.SetCommPort(static_cast<short>(static_cast<unsigned short>(m_portDlg.m_nPort) + 1u));
-    m_comm.SetSettings(settings);
+    m_comm.SetSettings("9600,N,8,1");
     m_comm.SetInBufferSize(8191);
     if (!m_comm.GetPortOpen())
         m_comm.SetPortOpen(TRUE);
@@ -22,7 +18,7 @@ void CMainDialog::ConfigurePort()
 
 void CMainDialog::SendCommand(CString command)
 {
-    m_comm.SetOutBufferCount(0);
-    m_comm.SetInBufferCount(0);
+    m_comm.DiscardOutput();
+    m_comm.DiscardInput();
     m_comm.SetOutput(command);
 }

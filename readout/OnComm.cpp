@@ -10,12 +10,12 @@ void CMainDialog::OnComm()
         // Every byte received before the loss is in the table by now: the run
         // ends at once, and says so. Outside a run nothing is shown until the
         // user acts.
-        if (m_bReading)
+        if (m_bFileOpen)
             ShowErrorBox(m_hWnd, EndReadOut(true));
         return;
     }
     if (event != CMSComm::comEvReceive) {
-        if (m_bReading && (event == CMSComm::comEventOverrun || event == CMSComm::comEventRxOver))
+        if (m_bFileOpen && (event == CMSComm::comEventOverrun || event == CMSComm::comEventRxOver))
             ++m_nLineErrors;
         return;
     }
@@ -35,7 +35,7 @@ void CMainDialog::OnComm()
         if (writesSeparator)
             m_file.Write(&step.separator, 1);
     } catch (const CFileException&) {
-        if (m_bReading)
+        if (m_bFileOpen)
             m_nUnwritten += m_nBufferedChars + 1;
         m_nBufferedChars = 0;
         throw;
@@ -60,7 +60,7 @@ void CMainDialog::FlushTable()
     try {
         m_file.Flush();
     } catch (const CFileException&) {
-        if (m_bReading)
+        if (m_bFileOpen)
             m_nUnwritten += m_nBufferedChars;
     }
     m_nBufferedChars = 0;

@@ -1,5 +1,6 @@
 // The read-out run: from the Read button to the finished table file. Silence
 // ends it: the first timer tick that finds no new character.
+#include "fw/App.h"
 #include "fw/Exception.h"
 #include "fw/FileDialog.h"
 #include "link/LoggerCommands.h"
@@ -26,7 +27,7 @@ void CMainDialog::OnRead()
     // The chooser must not move the working directory to the table's folder:
     // the setting file lives where the program was started.
     CFileDialog chooser(TRUE, "txt", "*.txt", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR,
-                        "Tabellen (*.txt) | *.txt | Alle Dateien (*.*)|*.*||");
+                        LoadMessage(IDS_TABLE_FILTER));
     if (chooser.DoModal() != IDOK)
         return;
 
@@ -35,10 +36,7 @@ void CMainDialog::OnRead()
     m_comm.RequireOpen();
     const CString path = chooser.GetPathNameWithExtension();
     // The open-style chooser never asks before a table is replaced: ask here.
-    if (TableHoldsData(path) &&
-        !AskYesNo(m_hWnd, FormatString("Die Datei \"%s\" existiert bereits. Ersetzen?\n"
-                                       "The file \"%s\" already exists. Replace it?",
-                                       path.GetString(), path.GetString())))
+    if (TableHoldsData(path) && !AskYesNo(m_hWnd, LoadMessage(IDS_TABLE_REPLACE, { path })))
         return;
     OpenTableAndSend(m_file, path, [this] { SendCommand(kReadOutCommand); });
 
@@ -46,7 +44,6 @@ void CMainDialog::OnRead()
     for (int id : kLockedButtons)
         EnableDlgItem(id, FALSE);
     m_bFileOpen = 1;
-    m_bReading = true;
     m_nUnwritten = 0;
     m_nLineErrors = 0;
     m_nBufferedChars = 0;
@@ -77,34 +74,20 @@ CString CMainDialog::EndReadOut(bool portLost)
     KillTimer(kReadOutTimer);
     for (int id : kLockedButtons)
         EnableDlgItem(id, TRUE);
-    const bool wasReading = m_bReading;
-    m_bReading = false;
     // The display shows the total, not just the count at the last line's dates.
     m_strBytes.Format("%lu", static_cast<unsigned long>(m_nCount));
     UpdateData(FALSE);
-    if (m_bFileOpen) {
-        FlushTable();
-        m_file.Close();
-    }
-    if (!wasReading)
+    if (!m_bFileOpen)
         return CString();
+    FlushTable();
+    m_file.Close();
+    m_bFileOpen = 0;
 
-    const char* name = m_file.GetFilePath().GetString();
-    const unsigned long count = m_nCount, unwritten = m_nUnwritten, lineErrors = m_nLineErrors;
+    const CString name = m_file.GetFilePath();
     if (portLost)
-        return FormatString("Die Verbindung \xFC" "ber COM %d ist unterbrochen. Die Tabelle \"%s\" ist "
-                            "unvollst\xE4ndig: sie endet nach %lu empfangenen Zeichen%s.\n"
-                            "The connection on COM %d was lost. The table \"%s\" is incomplete: it ends "
-                            "after %lu characters received%s.",
-                            m_comm.GetCommPort(), name, count,
-                            unwritten ? FormatString(", %lu davon konnten nicht geschrieben werden", unwritten).GetString() : "",
-                            m_comm.GetCommPort(), name, count,
-                            unwritten ? FormatString(", %lu of them could not be written", unwritten).GetString() : "");
-    if (unwritten != 0 || lineErrors != 0)
-        return FormatString("Die Tabelle \"%s\" ist unvollst\xE4ndig: %lu Zeichen konnten nicht geschrieben werden, "
-                            "%lu Mal gingen Zeichen auf der Leitung verloren.\n"
-                            "The table \"%s\" is incomplete: %lu characters could not be written, "
-                            "characters were lost on the line %lu times.",
-                            name, unwritten, lineErrors, name, unwritten, lineErrors);
+        return LoadMessage(m_nUnwritten ? IDS_RUN_PORT_LOST_UNWRITTEN : IDS_RUN_PORT_LOST,
+                           { Decimal(m_comm.GetCommPort()), name, Decimal(m_nCount), Decimal(m_nUnwritten) });
+    if (m_nUnwritten != 0 || m_nLineErrors != 0)
+        return LoadMessage(IDS_RUN_INCOMPLETE, { name, Decimal(m_nUnwritten), Decimal(m_nLineErrors) });
     return CString();
 }

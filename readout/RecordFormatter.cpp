@@ -30,18 +30,3 @@ RecordChar FormatRecordChar(uint8_t pos, char ch)
     }
     return result;
 }
-
-std::string FormatRecords(const std::string& received, uint8_t& pos)
-{
-    std::string table;
-    table.reserve(received.size() + received.size() / 3);
-    for (char ch : received) {
-        const RecordChar step = FormatRecordChar(pos, ch);
-        if (step.writeChar)
-            table += step.ch;
-        if (step.separator)
-            table += step.separator;
-        pos = step.newPos;
-    }
-    return table;
-}

@@ -23,6 +23,3 @@ struct RecordChar {
 // What the character `ch` becomes when it arrives at position `pos` of its line.
 RecordChar FormatRecordChar(uint8_t pos, char ch);
 
-// Runs a whole received text through the layout, as if every write succeeds;
-// `pos` is the line position before the first character and after the last.
-std::string FormatRecords(const std::string& received, uint8_t& pos);

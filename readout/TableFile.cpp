@@ -1,13 +1,14 @@
 #include "readout/TableFile.h"
 
+#include "fw/App.h"
+#include "ui/resource.h"
+
 void OpenTableAndSend(CFile& file, const CString& path, const std::function<void()>& send)
 {
     CFileException error("", 0);
     if (!file.Open(path, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite | CFile::shareExclusive,
                    &error))
-        throw CException(error.GetDescription() +
-                         "\n\nEs wurde nichts ausgelesen; bitte einen anderen Namen w\xE4hlen.\n"
-                         "Nothing was read out; please choose another name.");
+        throw CException(LoadMessage(IDS_TABLE_NOT_OPENED, { error.GetDescription() }));
     try {
         send();
         file.SetLength(0);

@@ -3,10 +3,6 @@
 #include <climits>
 
 namespace {
-// No sensible setting file has a longer first line; a longer one is cut here
-// instead of being read whole into memory.
-constexpr size_t kMaxLine = 1 << 20;
-
 bool IsSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -32,19 +28,7 @@ int ParsePortIndex(const char* text)
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
-CString FormatPortIndex(int index)
+std::string FormatPortIndex(int index)
 {
-    return FormatString("%d\n", index);
-}
-
-int ReadPortSetting(CArchive& ar)
-{
-    CString line;
-    ar.ReadString(line, kMaxLine);
-    return ParsePortIndex(line);
-}
-
-void WritePortSetting(CArchive& ar, int index)
-{
-    ar.WriteString(FormatPortIndex(index));
+    return std::to_string(index) + '\n';
 }

@@ -2,10 +2,13 @@
 // leading minus sign when negative, and one line feed.
 #pragma once
 
-#include "fw/File.h"
-#include "fw/String.h"
+#include <cstddef>
+#include <string>
 
 constexpr char kSettingFileName[] = "vxsetup.ini";
+// No sensible setting file has a longer first line; a longer one is cut there
+// instead of being read whole into memory.
+constexpr size_t kMaxSettingLine = 1 << 20;
 
 // Reads a number as the C library's atoi does (leading white space, an
 // optional sign, digits up to the first non-digit; no digits give 0), but a
@@ -14,8 +17,4 @@ constexpr char kSettingFileName[] = "vxsetup.ini";
 int ParsePortIndex(const char* text);
 
 // The index as the file stores it, the line feed included.
-CString FormatPortIndex(int index);
-
-// The first line of the archive (at most its first MiB), parsed.
-int ReadPortSetting(CArchive& ar);
-void WritePortSetting(CArchive& ar, int index);
+std::string FormatPortIndex(int index);

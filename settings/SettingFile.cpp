@@ -1,13 +1,17 @@
 // The port setting: read at window creation, written when the Port dialog is confirmed.
+#include "fw/App.h"
 #include "settings/PortSetting.h"
 #include "ui/MainDialog.h"
 
 void CMainDialog::SerializePort(CArchive& ar)
 {
-    if (ar.IsStoring())
-        WritePortSetting(ar, m_portDlg.m_nPort);
-    else
-        m_portDlg.m_nPort = ReadPortSetting(ar);
+    if (ar.IsStoring()) {
+        ar.WriteString(CString(FormatPortIndex(m_portDlg.m_nPort)));
+    } else {
+        CString line;
+        ar.ReadString(line, kMaxSettingLine);
+        m_portDlg.m_nPort = ParsePortIndex(line);
+    }
 }
 
 void CMainDialog::LoadPortSetting()
@@ -37,13 +41,8 @@ void CMainDialog::StorePortSetting()
         file.Close();
     } catch (const CFileException& e) {
         // The port chosen or loaded is used all the same; only saving it failed.
-        const int port = m_portDlg.m_nPort + 1;
-        ShowErrorBox(m_hWnd, FormatString("Die Einstellung kann nicht in \"%s\" gespeichert werden; "
-                                          "COM %d wird nur bis zum Programmende benutzt.\n"
-                                          "The setting cannot be saved in \"%s\"; COM %d is used until the "
-                                          "program ends.\n\n%s",
-                                          kSettingFileName, port, kSettingFileName, port,
-                                          e.GetDescription().GetString()));
+        ShowErrorBox(m_hWnd, LoadMessage(IDS_SETTING_NOT_SAVED, { kSettingFileName, Decimal(m_portDlg.m_nPort + 1LL),
+                                                                  e.GetDescription() }));
     }
 }
 

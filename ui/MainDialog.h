@@ -10,15 +10,15 @@
 
 #include <cstdint>
 
+// One class, its handlers in four files: each group below names its file.
 class CMainDialog : public CDialog {
 public:
     explicit CMainDialog(CWnd* parent = nullptr);
 
 protected:
+    // Window and start-up: ui/MainDialog.cpp.
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
-
-    // Window and start-up (ui/)
     int OnCreate(LPCREATESTRUCTW createStruct);
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnPaint();
@@ -26,24 +26,27 @@ protected:
     void OnClose();
     void OnOK();
 
-    // The logger link (link/)
+    // The logger link: link/Port.cpp.
     void ConfigurePort();
     void SendCommand(CString command);
 
-    // Read-out and erase (readout/)
+    // The read-out: readout/ReadOut.cpp (Read, the timer, the end of a run)
+    // and readout/OnComm.cpp (each received character).
+    void OnRead();
+    void OnTimer(UINT_PTR nIDEvent);
+    // Ends the run: timer, buttons, file. Returns what the user must be told, or "".
+    CString EndReadOut(bool portLost);
     void OnComm();
     bool DisplayMayRefresh();
     // Writes out what the table's buffer holds; if that fails, the characters
     // behind it count as unwritten.
     void FlushTable();
-    void OnRead();
-    void OnTimer(UINT_PTR nIDEvent);
+
+    // Erasing the logger: readout/Erase.cpp.
     void OnErase();
     void WaitNextSecond();
-    // Ends the run: timer, buttons, file. Returns what the user must be told, or "".
-    CString EndReadOut(bool portLost);
 
-    // The port setting (settings/)
+    // The port setting: settings/SettingFile.cpp.
     void LoadPortSetting();
     void SerializePort(CArchive& ar);
     void OnSetup();
@@ -53,27 +56,37 @@ protected:
     DECLARE_MESSAGE_MAP()
     DECLARE_EVENTSINK_MAP()
 
-private:
+    // The state, shared by the handlers' files (and open to the unit tests' probe).
+    // The port: opened by ConfigurePort, reopened by OnRead and OnErase after a loss.
     CMSComm m_comm;
+    // Its index (COM n is n - 1): written by LoadPortSetting and the Port dialog.
     CPortDialog m_portDlg;
+
+    // The run. m_bFileOpen is the one sign that a read-out is running: the
+    // table is open, the timer runs and the buttons are locked. OnRead sets
+    // it once the command is out; EndReadOut clears it after closing m_file.
     CFile m_file;
     int32_t m_bFileOpen = 0;
+    // Written by OnComm per character; OnRead restarts them; OnTimer keeps
+    // m_nLastCount, the count at its previous tick.
     uint32_t m_nCount = 0;
     uint32_t m_nLastCount = 0;
-    uint8_t m_nPos = 0;
+    uint8_t m_nPos = 0;  // the character's position in its logger line
+    // The received-bytes display, written by OnComm and EndReadOut; refreshed
+    // at most every kRefreshMillis (DisplayMayRefresh keeps m_nLastRefresh).
     CString m_strBytes;
-    HICON m_hIcon;
-
-    // What a read-out lost: characters whose writes failed, line errors reported.
-    bool m_bReading = false;
+    static constexpr ULONGLONG kRefreshMillis = 100;
+    ULONGLONG m_nLastRefresh = 0;
+    // What the run lost, for the box at its end: characters whose writes
+    // failed (OnComm, FlushTable) and line errors reported (OnComm).
     uint32_t m_nUnwritten = 0;
     uint32_t m_nLineErrors = 0;
-    // The table's write buffer: characters whose bytes wait in it, and when it was last written out.
+    // The table's write buffer: characters whose bytes wait in it (OnComm),
+    // and when FlushTable last wrote it out.
     static constexpr size_t kTableBuffer = 4096;
     static constexpr ULONGLONG kFlushMillis = 250;
     uint32_t m_nBufferedChars = 0;
     ULONGLONG m_nLastFlush = 0;
-    // The received-bytes display is refreshed at most every kRefreshMillis.
-    static constexpr ULONGLONG kRefreshMillis = 100;
-    ULONGLONG m_nLastRefresh = 0;
+
+    HICON m_hIcon;  // loaded once, at construction
 };

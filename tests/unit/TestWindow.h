@@ -1,10 +1,11 @@
-// Small helpers for tests that need windows and a message loop.
+// Small helpers for tests that need windows, a message loop or a cable.
 #pragma once
 
 #include "fw/Exception.h"
 #include "fw/Wnd.h"
 
 #include <functional>
+#include <gtest/gtest.h>
 #include <string>
 #include <windows.h>
 
@@ -45,3 +46,39 @@ inline std::string ErrorOf(const std::function<void()>& action)
     }
     return std::string();
 }
+
+// The far end of a cable (the test runner pairs COM11-COM12, COM13-COM14, ...), opened with the plain Win32 API.
+class FarEnd {
+public:
+    explicit FarEnd(int port)
+    {
+        const std::string name = "\\\\.\\COM" + std::to_string(port);
+        m_h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        COMMTIMEOUTS t = { 10, 0, 200, 0, 5000 };
+        SetCommTimeouts(m_h, &t);
+    }
+    ~FarEnd() { CloseHandle(m_h); }
+    bool IsOpen() const { return m_h != INVALID_HANDLE_VALUE; }
+    void Send(const std::string& data)
+    {
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(m_h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr));
+        ASSERT_EQ(data.size(), written);
+    }
+    std::string Receive(size_t count, DWORD timeoutMs = 3000)
+    {
+        std::string got;
+        const DWORD start = GetTickCount();
+        while (got.size() < count && GetTickCount() - start < timeoutMs) {
+            char buffer[256];
+            DWORD n = 0;
+            if (!ReadFile(m_h, buffer, sizeof buffer, &n, nullptr))
+                break;
+            got.append(buffer, n);
+        }
+        return got;
+    }
+
+private:
+    HANDLE m_h;
+};

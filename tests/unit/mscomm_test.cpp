@@ -12,42 +12,6 @@ namespace {
 
 constexpr UINT kCommId = 1029;
 
-// The cable end of a cable, opened with the plain Win32 API.
-class FarEnd {
-public:
-    explicit FarEnd(int port)
-    {
-        const std::string name = "\\\\.\\COM" + std::to_string(port);
-        m_h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        COMMTIMEOUTS t = { 10, 0, 200, 0, 5000 };
-        SetCommTimeouts(m_h, &t);
-    }
-    ~FarEnd() { CloseHandle(m_h); }
-    bool IsOpen() const { return m_h != INVALID_HANDLE_VALUE; }
-    void Send(const std::string& data)
-    {
-        DWORD written = 0;
-        ASSERT_TRUE(WriteFile(m_h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr));
-        ASSERT_EQ(data.size(), written);
-    }
-    std::string Receive(size_t count, DWORD timeoutMs = 3000)
-    {
-        std::string got;
-        const DWORD start = GetTickCount();
-        while (got.size() < count && GetTickCount() - start < timeoutMs) {
-            char buffer[256];
-            DWORD n = 0;
-            if (!ReadFile(m_h, buffer, sizeof buffer, &n, nullptr))
-                break;
-            got.append(buffer, n);
-        }
-        return got;
-    }
-
-private:
-    HANDLE m_h;
-};
-
 // The main window's stand-in: takes one character per receive event.
 class CCommParent : public CTestWnd {
 public:
@@ -117,8 +81,8 @@ TEST_F(SerialControl, OutputSendsExactlyTheBytes)
     OpenPair(1);
     FarEnd cable(14);
     const std::string command("(254.1.)\0\xFF", 10);
-    parent.comm.SetOutBufferCount(0);
-    parent.comm.SetInBufferCount(0);
+    parent.comm.DiscardOutput();
+    parent.comm.DiscardInput();
     parent.comm.SetOutput(CString(command.data(), static_cast<int>(command.size())));
     EXPECT_EQ(command, cable.Receive(command.size()));
     // The reply after a command comes in as usual.
@@ -137,7 +101,7 @@ TEST_F(SerialControl, DiscardLeavesNoStaleEvent)
     while (parent.comm.GetInBufferCount() < 100 && GetTickCount() - start < 3000)
         Sleep(10);
     ASSERT_EQ(100, parent.comm.GetInBufferCount());
-    parent.comm.SetInBufferCount(0);
+    parent.comm.DiscardInput();
     EXPECT_EQ(0, parent.comm.GetInBufferCount());
     PumpUntil([] { return false; }, 300);
     EXPECT_EQ(0, parent.receiveEvents);
@@ -205,8 +169,8 @@ TEST_F(SerialControl, OperationsOnAClosedPortFailWithAClearError)
     parent.comm.SetCommPort(2);
     for (const auto& action : std::vector<std::function<void()>>{
              [&] { parent.comm.SetOutput("x"); },
-             [&] { parent.comm.SetOutBufferCount(0); },
-             [&] { parent.comm.SetInBufferCount(0); },
+             [&] { parent.comm.DiscardOutput(); },
+             [&] { parent.comm.DiscardInput(); },
          }) {
         const std::string text = ErrorOf(action);
         EXPECT_NE(std::string::npos, text.find("COM 2 ist nicht ge")) << text;

@@ -4,6 +4,22 @@
 
 namespace {
 
+// Runs a whole text through the layout, as if every write succeeds; `pos` is
+// the line position before the first character and after the last.
+std::string FormatRecords(const std::string& received, uint8_t& pos)
+{
+    std::string table;
+    for (char ch : received) {
+        const RecordChar step = FormatRecordChar(pos, ch);
+        if (step.writeChar)
+            table += step.ch;
+        if (step.separator)
+            table += step.separator;
+        pos = step.newPos;
+    }
+    return table;
+}
+
 std::string Format(const std::string& in, uint8_t startPos = 0)
 {
     uint8_t pos = startPos;

@@ -1,0 +1,110 @@
+// The main dialog itself, on a real virtual cable (COM11, its far end COM12):
+// what it does to the port before a command, and the order in which it gives
+// the buttons back at the end of a run.
+#include "TestWindow.h"
+#include "fw/App.h"
+#include "ui/MainDialog.h"
+
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+// Runs `probe` inside the dialog, once it is initialised and its port open.
+class CProbedDialog : public CMainDialog {
+public:
+    explicit CProbedDialog(std::function<void(CProbedDialog&)> probe) : m_probe(std::move(probe)) {}
+    std::function<void(CProbedDialog&)> m_probe;
+    using CMainDialog::EndReadOut;
+    using CMainDialog::SendCommand;
+    using CMainDialog::m_comm;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        CMainDialog::OnInitDialog();
+        m_probe(*this);
+        EndDialog(IDCANCEL);
+        return TRUE;
+    }
+};
+
+// Which buttons WM_ENABLE reached, in order, while the hook was set.
+std::vector<int> g_enabled;
+LRESULT CALLBACK RecordEnable(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && message->message == WM_ENABLE && message->wParam)
+        g_enabled.push_back(GetDlgCtrlID(message->hwnd));
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class MainDialog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // The dialog keeps its setting in the working directory: index 10 is COM11.
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        GetCurrentDirectoryA(MAX_PATH, m_oldDir);
+        m_dir = std::string(temp) + "vorlix-dialog-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(m_dir.c_str(), nullptr);
+        SetCurrentDirectoryA(m_dir.c_str());
+        FILE* setting = fopen("vxsetup.ini", "wb");
+        fputs("10\n", setting);
+        fclose(setting);
+        m_app.m_hInstance = AfxGetResourceHandle();
+    }
+    void TearDown() override
+    {
+        DeleteFileA("vxsetup.ini");
+        SetCurrentDirectoryA(m_oldDir);
+        RemoveDirectoryA(m_dir.c_str());
+    }
+
+    CWinApp m_app;
+    char m_oldDir[MAX_PATH] = "";
+    std::string m_dir;
+};
+
+TEST_F(MainDialog, ACommandGoesOutAfterWhatCameBeforeItIsDiscarded)
+{
+    FarEnd logger(12);
+    ASSERT_TRUE(logger.IsOpen());
+    bool probed = false;
+    CProbedDialog dialog([&](CProbedDialog& d) {
+        ASSERT_TRUE(d.m_comm.GetPortOpen());
+        // Bytes that arrived, but whose events the GUI thread has not taken yet.
+        logger.Send("stale");
+        for (DWORD start = GetTickCount(); d.m_comm.GetInBufferCount() < 5 && GetTickCount() - start < 3000;)
+            Sleep(10);
+        ASSERT_EQ(5, d.m_comm.GetInBufferCount());
+        d.SendCommand("(254.1.)");
+        EXPECT_EQ(0, d.m_comm.GetInBufferCount()) << "the stale bytes would open the new table";
+        EXPECT_EQ("(254.1.)", logger.Receive(8));
+        probed = true;
+    });
+    dialog.DoModal();
+    EXPECT_TRUE(probed);
+}
+
+TEST_F(MainDialog, TheEndOfARunGivesBackReadSetupQuitAndDeleteInThatOrder)
+{
+    bool probed = false;
+    CProbedDialog dialog([&](CProbedDialog& d) {
+        for (int id : { IDC_ERASE, IDOK, IDC_SETUP, IDC_READ })
+            EnableWindow(d.GetDlgItem(id), FALSE);
+        g_enabled.clear();
+        HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, RecordEnable, nullptr, GetCurrentThreadId());
+        d.EndReadOut(false);
+        UnhookWindowsHookEx(hook);
+        // The end-to-end tests wait for Delete, the last one, to know the run has ended.
+        EXPECT_EQ((std::vector<int>{ IDC_READ, IDC_SETUP, IDOK, IDC_ERASE }), g_enabled);
+        probed = true;
+    });
+    dialog.DoModal();
+    EXPECT_TRUE(probed);
+}
+
+}  // namespace
