@@ -1,6 +1,6 @@
 // Windows and modal dialogs on the Win32 API, with static message tables.
 //
-// The one trick: DoModal sets a thread-local CBT hook, and the hook subclasses
+// The one trick: DoModal sets a CBT hook on its own thread, which subclasses
 // the dialog's window with StandardWndProc before the window gets its first
 // message, so that even WM_CREATE reaches the class's message table.
 //
@@ -149,7 +149,7 @@ LRESULT NoArgumentThunk(CWnd& w, WPARAM, LPARAM) { (static_cast<T&>(w).*F)(); re
 template <class T, int (T::*F)(LPCREATESTRUCTW)>
 LRESULT CreateThunk(CWnd& w, WPARAM, LPARAM l) { return (static_cast<T&>(w).*F)(reinterpret_cast<LPCREATESTRUCTW>(l)); }
 template <class T, void (T::*F)(UINT, LPARAM)>
-LRESULT SysNoArgumentThunk(CWnd& w, WPARAM wp, LPARAM l) { (static_cast<T&>(w).*F)(static_cast<UINT>(wp), l); return 0; }
+LRESULT SysCommandThunk(CWnd& w, WPARAM wp, LPARAM l) { (static_cast<T&>(w).*F)(static_cast<UINT>(wp), l); return 0; }
 template <class T, HICON (T::*F)()>
 LRESULT QueryDragIconThunk(CWnd& w, WPARAM, LPARAM) { return reinterpret_cast<LRESULT>((static_cast<T&>(w).*F)()); }
 template <class T, void (T::*F)(UINT_PTR)>
@@ -183,7 +183,7 @@ protected:                                               \
 #define ON_COMMAND(id, fn) { WM_COMMAND, (id), &fw::NoArgumentThunk<ThisClass, &ThisClass::fn> },
 #define ON_BN_CLICKED(id, fn) ON_COMMAND(id, fn)
 #define ON_WM_CREATE() { WM_CREATE, 0, &fw::CreateThunk<ThisClass, &ThisClass::OnCreate> },
-#define ON_WM_SYSCOMMAND() { WM_SYSCOMMAND, 0, &fw::SysNoArgumentThunk<ThisClass, &ThisClass::OnSysCommand> },
+#define ON_WM_SYSCOMMAND() { WM_SYSCOMMAND, 0, &fw::SysCommandThunk<ThisClass, &ThisClass::OnSysCommand> },
 #define ON_WM_PAINT() { WM_PAINT, 0, &fw::NoArgumentThunk<ThisClass, &ThisClass::OnPaint> },
 #define ON_WM_QUERYDRAGICON() { WM_QUERYDRAGICON, 0, &fw::QueryDragIconThunk<ThisClass, &ThisClass::OnQueryDragIcon> },
 #define ON_WM_CLOSE() { WM_CLOSE, 0, &fw::NoArgumentThunk<ThisClass, &ThisClass::OnClose> },

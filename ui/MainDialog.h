@@ -59,7 +59,8 @@ protected:
     // The state, shared by the handlers' files (and open to the unit tests' probe).
     // The port: opened by ConfigurePort, reopened by OnRead and OnErase after a loss.
     CMSComm m_comm;
-    // Its index (COM n is n - 1): written by LoadPortSetting and the Port dialog.
+    // The Port dialog; its m_nPort (COM n has index n - 1) is written by
+    // LoadPortSetting and by the dialog itself.
     CPortDialog m_portDlg;
 
     // The run. m_bFileOpen is the one sign that a read-out is running: the
