@@ -35,6 +35,7 @@ faults=(
   "19|the reader retrying an abort in a tight loop|link/CommReader.cpp|            if (m_io->Pause(kRetryMillis, m_hStop))\n                return;|            if (false)\n                return;|unit DriverReplay.*"
   "20|a failed write not counted as unwritten|readout/OnComm.cpp|            m_nUnwritten += m_nBufferedChars;|            (void)0;|e2e ReadOut.WriteErrors*"
   "21|a message's inserts shifted by one|fw/String.cpp|static_cast<size_t>(in[i + 1] - '1')|static_cast<size_t>(in[i + 1] - '0')|unit Resources.*"
+  "22|no selection not saved as -1|fw/Wnd.cpp|    if (pDX->m_bSaveAndValidate)\n        value = -1;\n|\n|e2e Port.IndexSeven*"
 )
 
 export VORLIX_EXE="$build/vorlix.exe" VXDRIVER_EXE="$build/vxdriver.exe" VX_E2E_WORK="$build/seeded"

@@ -15,7 +15,6 @@ namespace e2e {
 
 constexpr int kOk = 1, kCancel = 2, kYes = 6, kNo = 7;
 constexpr int kReturn = 0x0D, kEscape = 0x1B;
-constexpr int kChooserName = 0x47c;  // the file chooser's name field
 
 constexpr char kErrorBoxTitle[] = "Vorlix: Fehler / Error";
 

@@ -9,7 +9,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -125,27 +124,6 @@ void RemoveTree(const std::string& path)
 {
     std::error_code error;
     std::filesystem::remove_all(path, error);
-}
-
-std::vector<pid_t> ProcessesNamed(const std::string& name)
-{
-    std::vector<pid_t> found;
-    DIR* proc = opendir("/proc");
-    if (!proc)
-        return found;
-    while (dirent* entry = readdir(proc)) {
-        const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
-        if (pid <= 0)
-            continue;
-        std::string cmdline = ReadFile(std::string("/proc/") + entry->d_name + "/cmdline");
-        for (char& c : cmdline)
-            if (c == '\0')
-                c = ' ';
-        if (cmdline.find(name) != std::string::npos)
-            found.push_back(pid);
-    }
-    closedir(proc);
-    return found;
 }
 
 double CpuSeconds(pid_t pid)
@@ -324,7 +302,7 @@ std::vector<ControlInfo> Driver::Controls(const std::string& hwnd)
 
 bool Driver::ChooseTableFile(const std::string& main, const std::string& winePath)
 {
-    constexpr int kChooserName = 0x47c, kChooserOk = 1;
+    constexpr int kChooserOk = 1;
     if (!Click(main, IDC_READ))
         return false;
     const std::string chooser = WaitOwned(main, 10000);
@@ -540,15 +518,17 @@ bool Session::Screenshot(const std::string& path) const
 
 void Session::LinkComPorts(const std::vector<std::pair<int, std::string>>& links)
 {
-    const std::string devices = m_prefix + "/dosdevices";
-    if (DIR* dir = opendir(devices.c_str())) {
-        while (dirent* entry = readdir(dir))
-            if (std::strncmp(entry->d_name, "com", 3) == 0)
-                unlink((devices + "/" + entry->d_name).c_str());
-        closedir(dir);
-    }
+    namespace fs = std::filesystem;
+    const fs::path devices = m_prefix + "/dosdevices";
+    std::error_code error;
+    std::vector<fs::path> old;
+    for (const fs::directory_entry& entry : fs::directory_iterator(devices, error))
+        if (entry.path().filename().string().compare(0, 3, "com") == 0)
+            old.push_back(entry.path());
+    for (const fs::path& link : old)
+        fs::remove(link, error);
     for (const auto& link : links)
-        symlink(link.second.c_str(), (devices + "/com" + std::to_string(link.first)).c_str());
+        fs::create_symlink(link.second, devices / ("com" + std::to_string(link.first)), error);
 }
 
 // ---- Cable and program --------------------------------------------------------------

@@ -30,12 +30,12 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 bool Exists(const std::string& path);
 void RemoveTree(const std::string& path);
-// Processes whose command line mentions `name`.
-std::vector<pid_t> ProcessesNamed(const std::string& name);
 // The CPU seconds (user and system) the process has used; -1 when it cannot be read.
 double CpuSeconds(pid_t pid);
 // A number from /proc/PID/status, e.g. "VmHWM:" in KB or "Threads:"; -1 when absent.
 long ProcessStatus(pid_t pid, const char* key);
+
+constexpr int kChooserName = 0x47c;  // the file chooser's name field
 
 struct ControlInfo {
     int id;

@@ -237,65 +237,6 @@ TEST(MessageMap, DestroyingTheWindowDetachesTheObject)
     EXPECT_EQ(nullptr, CWnd::FromHandle(h));
 }
 
-// ---- Data exchange --------------------------------------------------------------
-
-class RadioGroup : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(parent.Create());
-        for (int i = 0; i < 4; ++i)
-            CreateWindowW(L"BUTTON", L"COM", WS_CHILD | BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP : 0), 0, 20 * i, 50, 20,
-                          parent.m_hWnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(100 + i)), nullptr, nullptr);
-        // A control after the group that must not count.
-        CreateWindowW(L"BUTTON", L"other", WS_CHILD | BS_AUTORADIOBUTTON | WS_GROUP, 0, 90, 50, 20, parent.m_hWnd,
-                      reinterpret_cast<HMENU>(static_cast<UINT_PTR>(200)), nullptr, nullptr);
-    }
-    bool Checked(int i) { return SendMessageW(GetDlgItem(parent.m_hWnd, 100 + i), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-    CTestWnd parent;
-};
-
-TEST_F(RadioGroup, IndexSelectsItsButtonAndMinusOneSelectsNone)
-{
-    for (int value : { 0, 3, -1, 7 }) {
-        CDataExchange dx(&parent, FALSE);
-        int v = value;
-        DDX_Radio(&dx, 100, v);
-        for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(i == value, Checked(i)) << "value " << value << " button " << i;
-    }
-}
-
-TEST_F(RadioGroup, SavingGivesTheCheckedIndexOrMinusOne)
-{
-    int value = 5;
-    CDataExchange save(&parent, TRUE);
-    DDX_Radio(&save, 100, value);
-    EXPECT_EQ(-1, value);
-    SendMessageW(GetDlgItem(parent.m_hWnd, 200), BM_SETCHECK, BST_CHECKED, 0);
-    SendMessageW(GetDlgItem(parent.m_hWnd, 102), BM_SETCHECK, BST_CHECKED, 0);
-    DDX_Radio(&save, 100, value);
-    EXPECT_EQ(2, value);
-}
-
-TEST(DataExchange, TextBothWaysInCodePage1252)
-{
-    CTestWnd parent;
-    ASSERT_TRUE(parent.Create());
-    CreateWindowW(L"STATIC", L"", WS_CHILD, 0, 0, 50, 20, parent.m_hWnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(9)),
-                  nullptr, nullptr);
-    CString value("gr\xFC\xDF");
-    CDataExchange load(&parent, FALSE);
-    DDX_Text(&load, 9, value);
-    wchar_t shown[16] = L"";
-    GetDlgItemTextW(parent.m_hWnd, 9, shown, 16);
-    EXPECT_EQ(std::wstring(L"gr\u00FC\u00DF"), shown);
-    SetDlgItemTextW(parent.m_hWnd, 9, L"\u00C4nderung");
-    CDataExchange save(&parent, TRUE);
-    DDX_Text(&save, 9, value);
-    EXPECT_EQ(CString("\xC4nderung"), value);
-}
-
 }  // namespace
 
 TEST(FileDialog, ANameWithoutExtensionGetsTheDefaultOne)

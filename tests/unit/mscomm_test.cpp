@@ -126,20 +126,6 @@ TEST_F(SerialControl, InputLenZeroTakesEverythingWaiting)
     EXPECT_EQ(0, parent.receiveEvents) << "RThreshold 0 raises no receive events";
 }
 
-TEST_F(SerialControl, CloseAndReopen)
-{
-    OpenPair(4);
-    EXPECT_TRUE(parent.comm.GetPortOpen());
-    parent.comm.SetPortOpen(FALSE);
-    EXPECT_FALSE(parent.comm.GetPortOpen());
-    EXPECT_NO_THROW(parent.comm.SetPortOpen(FALSE));
-    parent.comm.SetPortOpen(TRUE);
-    FarEnd cable(20);
-    cable.Send("z");
-    ASSERT_TRUE(PumpUntil([&] { return !parent.received.empty(); }, 3000));
-    EXPECT_EQ("z", parent.received);
-}
-
 TEST_F(SerialControl, MissingPortNamesThePortGermanFirst)
 {
     parent.comm.SetCommPort(40);
@@ -176,13 +162,6 @@ TEST_F(SerialControl, OperationsOnAClosedPortFailWithAClearError)
         EXPECT_NE(std::string::npos, text.find("COM 2 ist nicht ge")) << text;
         EXPECT_NE(std::string::npos, text.find("COM 2 is not open")) << text;
     }
-}
-
-TEST_F(SerialControl, PortCannotBeOpenedWithoutItsWindow)
-{
-    CMSComm lonely;
-    lonely.SetCommPort(11);
-    EXPECT_THROW(lonely.SetPortOpen(TRUE), CException);
 }
 
 TEST(CommSettings, ParsesTheLineSettingsText)
