@@ -8,13 +8,11 @@
 CFile::~CFile()
 {
     // A destructor cannot report: what cannot be written now is lost, as it
-    // would be with the program's end.
+    // would be with the program's end. The file is closed all the same.
     try {
-        Flush();
+        Close();
     } catch (const CFileException&) {
     }
-    if (IsOpen())
-        CloseHandle(m_hFile);
 }
 
 bool CFile::Open(const char* fileName, unsigned flags, CFileException* error)

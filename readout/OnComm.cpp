@@ -54,6 +54,13 @@ void CMainDialog::OnComm()
         FlushTable();
 }
 
+void CMainDialog::CloseTable()
+{
+    FlushTable();
+    m_file.Close();
+    m_bFileOpen = 0;
+}
+
 void CMainDialog::FlushTable()
 {
     m_nLastFlush = ::GetTickCount64();

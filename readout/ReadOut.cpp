@@ -79,9 +79,7 @@ CString CMainDialog::EndReadOut(bool portLost)
     UpdateData(FALSE);
     if (!m_bFileOpen)
         return CString();
-    FlushTable();
-    m_file.Close();
-    m_bFileOpen = 0;
+    CloseTable();
 
     const CString name = m_file.GetFilePath();
     if (portLost)

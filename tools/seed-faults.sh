@@ -22,7 +22,7 @@ faults=(
   "6|the read-out command's bytes|link/LoggerCommands.h|\"(254.1.)\"|\"(254.1.) \"|e2e ReadOut.WholeRun*"
   "7|the setting file's line end|settings/PortSetting.cpp|std::to_string(index) + '\\\\n'|std::to_string(index) + \"\\\\r\\\\n\"|unit PortSetting*"
   "8|the port number's +1|link/Port.cpp|m_portDlg.m_nPort) + 1u)|m_portDlg.m_nPort) + 0u)|e2e Port.FirstStart*"
-  "9|the table not closed at the run's end|readout/ReadOut.cpp|    FlushTable();\n    m_file.Close();\n    m_bFileOpen = 0;|    FlushTable();\n    m_bFileOpen = 0;|e2e ReadOut.*"
+  "9|the table not closed at the run's end|readout/OnComm.cpp|    FlushTable();\n    m_file.Close();\n    m_bFileOpen = 0;|    FlushTable();\n    m_bFileOpen = 0;|e2e ReadOut.*"
   "10|no discard before a command|link/Port.cpp|    m_comm.DiscardInput();\n|\n|unit MainDialog.*"
   "11|the erase pause skipped|readout/Erase.cpp|        WaitNextSecond();\n|\n|e2e Erase.Yes*"
   "12|the loss not reported|readout/OnComm.cpp|ShowErrorBox(m_hWnd, EndReadOut(true));|EndReadOut(true);|e2e Robustness.Pulled*"

@@ -96,10 +96,8 @@ void CMainDialog::OnClose()
 {
     if (m_comm.GetPortOpen())
         m_comm.SetPortOpen(FALSE);
-    if (m_bFileOpen) {
-        FlushTable();
-        m_file.Close();
-    }
+    if (m_bFileOpen)
+        CloseTable();
     Default();
 }
 

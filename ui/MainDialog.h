@@ -41,6 +41,8 @@ protected:
     // Writes out what the table's buffer holds; if that fails, the characters
     // behind it count as unwritten.
     void FlushTable();
+    // Writes out the rest, closes the table and ends m_bFileOpen.
+    void CloseTable();
 
     // Erasing the logger: readout/Erase.cpp.
     void OnErase();
@@ -65,7 +67,7 @@ protected:
 
     // The run. m_bFileOpen is the one sign that a read-out is running: the
     // table is open, the timer runs and the buttons are locked. OnRead sets
-    // it once the command is out; EndReadOut clears it after closing m_file.
+    // it once the command is out; CloseTable clears it after closing m_file.
     CFile m_file;
     int32_t m_bFileOpen = 0;
     // Written by OnComm per character; OnRead restarts them; OnTimer keeps

@@ -100,8 +100,7 @@ protected:
         EXPECT_FALSE(box.empty()) << "no box to dismiss";
         const std::string text = driver().StaticTexts(box);
         driver().Click(box, kOk);
-        for (int i = 0; i < 300 && driver().Visible(box); ++i)
-            Sleep(10);
+        driver().WaitGone(box, 3000);
         return text;
     }
 

@@ -70,15 +70,20 @@ bool Process::Running()
     return r == 0;
 }
 
-bool Process::WaitExit(int timeoutMs)
+bool WaitFor(const std::function<bool()>& done, int timeoutMs)
 {
     const auto end = steady_clock::now() + milliseconds(timeoutMs);
-    while (Running()) {
+    while (!done()) {
         if (steady_clock::now() > end)
             return false;
         std::this_thread::sleep_for(milliseconds(10));
     }
     return true;
+}
+
+bool Process::WaitExit(int timeoutMs)
+{
+    return WaitFor([this] { return !Running(); }, timeoutMs);
 }
 
 void Process::Kill()
@@ -311,9 +316,13 @@ bool Driver::ChooseTableFile(const std::string& main, const std::string& winePat
     SetText(chooser, kChooserName, winePath);
     if (!Click(chooser, kChooserOk))
         return false;
-    for (int i = 0; i < 300 && Visible(chooser); ++i)
-        std::this_thread::sleep_for(milliseconds(10));
+    WaitGone(chooser, 3000);
     return true;
+}
+
+bool Driver::WaitGone(const std::string& hwnd, int timeoutMs)
+{
+    return WaitFor([&] { return !Visible(hwnd); }, timeoutMs);
 }
 
 bool Driver::ConfirmErase(const std::string& main)
@@ -325,13 +334,7 @@ bool Driver::ConfirmErase(const std::string& main)
 
 bool Driver::WaitDeleteEnabled(const std::string& main, bool enabled, int timeoutMs)
 {
-    const auto end = steady_clock::now() + milliseconds(timeoutMs);
-    while (Enabled(main, IDC_ERASE) != enabled) {
-        if (steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(milliseconds(20));
-    }
-    return true;
+    return WaitFor([&] { return Enabled(main, IDC_ERASE) == enabled; }, timeoutMs);
 }
 
 bool Driver::WaitReadOutStarted(const std::string& main, int timeoutMs)
@@ -400,17 +403,6 @@ std::string Env(const char* name, const char* fallback = "")
 {
     const char* value = std::getenv(name);
     return value && *value ? value : fallback;
-}
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    const auto end = steady_clock::now() + milliseconds(timeoutMs);
-    while (!done()) {
-        if (steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(milliseconds(10));
-    }
-    return true;
 }
 
 int RunWine(const std::vector<std::string>& argv, const std::string& log, int timeoutMs)

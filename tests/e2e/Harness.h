@@ -6,6 +6,7 @@
 #include "LoggerSim.h"
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -24,6 +25,9 @@ struct Process {
 };
 Process Spawn(const std::vector<std::string>& argv, const std::string& cwd, const std::string& logPath,
               bool detach = false);
+
+// Polls `done` every 10 ms until it holds; false when `timeoutMs` passed first.
+bool WaitFor(const std::function<bool()>& done, int timeoutMs);
 
 std::string WinePath(const std::string& unixPath);
 std::string ReadFile(const std::string& path);
@@ -57,6 +61,8 @@ public:
     std::string Title(const std::string& hwnd);
     std::string ClassOf(const std::string& hwnd);
     bool Visible(const std::string& hwnd);
+    // Waits until the window is gone or hidden; false when it is still shown after the time.
+    bool WaitGone(const std::string& hwnd, int timeoutMs);
     std::string Text(const std::string& hwnd, int id);
     bool Enabled(const std::string& hwnd, int id);
     bool Checked(const std::string& hwnd, int id);

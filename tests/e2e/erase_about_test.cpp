@@ -59,9 +59,7 @@ TEST_F(Erase, NoEscapeAndTheCloseBoxSendNothing)
             driver().Key(box, kEscape);
         else
             driver().Close(box);
-        for (int i = 0; i < 300 && driver().Visible(box); ++i)
-            Sleep(10);
-        EXPECT_FALSE(driver().Visible(box));
+        EXPECT_TRUE(driver().WaitGone(box, 3000));
     }
     Sleep(1500);
     EXPECT_EQ("", sim->Received());
@@ -139,9 +137,7 @@ TEST_F(About, SystemCommands0x10To0x1FOpenItAnd0x20DoesNot)
         EXPECT_EQ("Info \xC3\xBC" "ber Vorlix", driver().Title(box));
         EXPECT_TRUE(Says(driver().StaticTexts(box), "Vorlix Version 1.01\nDatenlogger-Auslese\n"));
         driver().Click(box, kOk);
-        for (int i = 0; i < 300 && driver().Visible(box); ++i)
-            Sleep(10);
-        EXPECT_FALSE(driver().Visible(box));
+        EXPECT_TRUE(driver().WaitGone(box, 3000));
     }
     driver().SysCommand(main, 0x20);
     EXPECT_TRUE(driver().WaitOwned(main, 1000).empty());
