@@ -27,7 +27,7 @@ faults=(
   "11|the erase pause skipped|readout/Erase.cpp|        WaitNextSecond();\n|\n|e2e Erase.Yes*"
   "12|the loss not reported|readout/OnComm.cpp|ShowErrorBox(m_hWnd, EndReadOut(true));|EndReadOut(true);|e2e Robustness.Pulled*"
   "13|a pulled PL2303 taken for a live port|link/LinkVerdict.cpp|    case ERROR_BAD_COMMAND:          // PL2303\n|\n|unit DriverReplay.*:LinkVerdict.*"
-  "14|the table's buffer dropped on exit|fw/File.cpp|    try {\n        Flush();\n    } catch (const CFileException&) {\n    }\n    if (IsOpen())|    if (IsOpen())|e2e ReadOut.Escape*"
+  "14|the table's buffer dropped on exit|fw/File.cpp|    try {\n        Close();\n    } catch (const CFileException&) {\n    }\n}|    m_buffer.clear();\n    try {\n        Close();\n    } catch (const CFileException&) {\n    }\n}|e2e ReadOut.Escape*"
   "15|no .txt for a bare name|fw/FileDialog.cpp|text.find('.', name) != std::string::npos)|text.find('.', name) == std::string::npos)|unit FileDialog.*"
   "16|a table replaced without asking|readout/ReadOut.cpp|    if (TableHoldsData(path) &&|    if (false && TableHoldsData(path) &&|e2e ReadOut.AnExisting*"
   "17|a created table left behind by a failed send|readout/TableFile.cpp|            CFile::Remove(path);|            (void)0;|unit TableFile.*"
