@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
 # Runs one of the tools that drive the real program under Wine (the disabled
 # cases of the end-to-end test program): MainJob, Benchmark, Soak or
-# Screenshots. Their settings come in the environment (VX_...).
+# Screenshots, on a display and in a Wine prefix of their own. Their settings
+# come in the environment (VX_..., VORLIX_DPI).
 #   tools/drive.sh NAME
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${VORLIX_BUILD:-$root/build}"
 "$root/tools/setup.sh"
 "$root/tools/build.sh" >/dev/null
-export VORLIX_EXE="$build/vorlix.exe" VXDRIVER_EXE="$build/vxdriver.exe"
 export VX_E2E_WORK="${VX_E2E_WORK:-$build/$1}"
-exec "$build/host/e2e_tests" --gtest_also_run_disabled_tests --gtest_filter="Tools.DISABLED_$1"
+export WINEPREFIX="$VX_E2E_WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset LANG LC_ALL
+mkdir -p "$VX_E2E_WORK"
+exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
+  "$0/tools/wine-prefix.sh" "$WINEPREFIX" "$VX_E2E_WORK/wineboot.log" desktop
+  (setsid wineserver -p >/dev/null 2>&1 &)
+  "$0/tools/wine-test-run.sh" "$1" --gtest_also_run_disabled_tests --gtest_filter="Tools.DISABLED_$2"
+  rc=$?
+  wineserver -k
+  exit $rc' "$root" "$build/tests/e2e_tests.exe" "$1"

@@ -17,6 +17,7 @@ Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$build/xvfb-unit.log" 2>&
 xvfb=$!
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
+  WINEPREFIX="$build/e2e/prefix" wineserver -k >/dev/null 2>&1 || true
   kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -29,6 +30,10 @@ wine reg add 'HKLM\Software\Wine\Ports' /v COM27 /d /dev/null /f >>"$build/wineb
 wineserver -k >/dev/null 2>&1 || true
 wineserver -w
 (setsid wineserver -p >/dev/null 2>&1 &)
+# The end-to-end tests' prefix, its windows in a virtual desktop.
+mkdir -p "$build/e2e"
+WINEPREFIX="$build/e2e/prefix" "$root/tools/wine-prefix.sh" "$build/e2e/prefix" "$build/e2e/wineboot.log" desktop
+(WINEPREFIX="$build/e2e/prefix" setsid wineserver -p >/dev/null 2>&1 &)
 
 cd "$build"
 ctest --output-on-failure "$@"

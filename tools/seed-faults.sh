@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Seeds faults into the program one at a time and checks that the tests catch
 # each: the fault is written into its file, everything is built, the tests
-# that should fail run (unit tests under Wine, end-to-end tests with their
-# own session), and the file is put back. Prints one line per fault and fails
+# that should fail run under Wine (on a display of its own when there is
+# none), and the file is put back. Prints one line per fault and fails
 # when any fault went unnoticed. About a minute per fault; for a whole-suite
 # check of one fault, seed it by hand and run tools/run-tests.sh.
 #   tools/seed-faults.sh [NUMBER...]     (default: all)
@@ -38,16 +38,15 @@ faults=(
   "22|no selection not saved as -1|fw/Wnd.cpp|    if (pDX->m_bSaveAndValidate)\n        value = -1;\n|\n|e2e Port.IndexSeven*"
 )
 
-export VORLIX_EXE="$build/vorlix.exe" VXDRIVER_EXE="$build/vxdriver.exe" VX_E2E_WORK="$build/seeded"
+[ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" VX_E2E_WORK="$build/seeded"
+unset LANG LC_ALL
 "$root/tools/build.sh" >/dev/null 2>&1 || { echo "seed-faults: the build fails without any fault"; exit 1; }
-unit_env() {
-  export WINEPREFIX="$build/wineprefix-unit" WINEDEBUG=-all
-  [ -n "${DISPLAY:-}" ] || { Xvfb :79 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!; export DISPLAY=:79; sleep 1; }
-}
-xvfb=""
+mkdir -p "$VX_E2E_WORK"
+"$root/tools/wine-prefix.sh" "$VX_E2E_WORK/prefix" "$VX_E2E_WORK/wineboot.log" desktop
 file=""
 # Whatever happens, the seeded file gets its own text back.
-trap '[ -n "$xvfb" ] && kill $xvfb 2>/dev/null; [ -n "$file" ] && [ -e "$file.orig" ] && mv "$file.orig" "$file" && touch "$file"' EXIT
+trap '[ -n "$file" ] && [ -e "$file.orig" ] && mv "$file.orig" "$file" && touch "$file"' EXIT
 
 missed=0
 for fault in "${faults[@]}"; do
@@ -62,14 +61,10 @@ for fault in "${faults[@]}"; do
     result="caught by the build"
   else
     read -r kind filter <<<"$catch"
-    if [ "$kind" = unit ]; then
-      [ -n "$xvfb" ] || unit_env
-      WINEPREFIX="$build/wineprefix-unit" "$root/tools/wine-test-run.sh" "$build/tests/unit_tests.exe" \
-        --gtest_filter="$filter" >"$build/seeded-test.log" 2>&1
-    else
-      env -u DISPLAY GTEST_FILTER="$filter" timeout 900 "$build/host/e2e_tests" >"$build/seeded-test.log" 2>&1
-    fi
-    if [ $? -ne 0 ]; then
+    prefix="$build/wineprefix-unit"
+    [ "$kind" = unit ] || prefix="$VX_E2E_WORK/prefix"
+    if ! WINEPREFIX="$prefix" timeout 900 "$root/tools/wine-test-run.sh" "$build/tests/${kind}_tests.exe" \
+      --gtest_filter="$filter" >"$build/seeded-test.log" 2>&1; then
       result="caught by $(grep -m1 -o '\[  FAILED  \] [A-Za-z0-9_.]*' "$build/seeded-test.log" | sed 's/\[  FAILED  \] //')"
     else
       result="MISSED ($kind $filter)"; missed=1

@@ -5,9 +5,11 @@
 # has them) and the caption buttons' Marlett in its Fonts folder.
 # Wine looks for them only there, and without them draws every dialog in a
 # much wider font: "Version 1.01" shows as "Version", the close box as "r".
-#   tools/wine-prefix.sh PREFIX [LOG]
+# With "desktop", every window of the prefix opens in one virtual desktop:
+# Wine then draws title bars, and a window closes in 20 ms, not in 2 s.
+#   tools/wine-prefix.sh PREFIX [LOG] [desktop]
 set -euo pipefail
-prefix=${1:?usage: wine-prefix.sh PREFIX [LOG]}
+prefix=${1:?usage: wine-prefix.sh PREFIX [LOG] [desktop]}
 log=${2:-/dev/null}
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -e "$prefix/system.reg" ]; then
@@ -18,3 +20,8 @@ mkdir -p "$fonts"
 for font in sserife.fon sseriff.fon marlett.ttf; do
   [ -e "$fonts/$font" ] || cp "/usr/share/wine/fonts/$font" "$fonts/$font"
 done
+if [ "${3:-}" = desktop ] && ! grep -q '"Desktop"="Default"' "$prefix/user.reg"; then
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >>"$log" 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1000x700 /f >>"$log" 2>&1
+  wineserver -k; wineserver -w
+fi

@@ -9,12 +9,11 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
-#include <thread>
 
 namespace e2e {
 
-constexpr int kOk = 1, kCancel = 2, kYes = 6, kNo = 7;
-constexpr int kReturn = 0x0D, kEscape = 0x1B;
+constexpr int kOk = IDOK, kCancel = IDCANCEL, kYes = IDYES, kNo = IDNO;
+constexpr int kReturn = VK_RETURN, kEscape = VK_ESCAPE;
 
 constexpr char kErrorBoxTitle[] = "Vorlix: Fehler / Error";
 
@@ -46,17 +45,18 @@ protected:
     void SetUp() override
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = Session::Get().Work() + "/tests/" + info->test_suite_name() + "." + info->name();
-        RemoveTree(dir);
-        std::filesystem::create_directories(dir);
+        dir = Work() + "\\tests\\" + info->test_suite_name() + "." + info->name();
+        // Emptied, and a cable that a crashed run left in it pulled.
+        ASSERT_EQ(0, Shell("mkdir -p '" + UnixPath(dir) + "' && cd '" + UnixPath(dir) +
+                           "' && { [ ! -f socat.pid ] || kill $(cat socat.pid); find . -mindepth 1 -delete; }"));
         cable = std::make_unique<Cable>(dir);
         ASSERT_TRUE(cable->Ok()) << "socat did not make the cable";
-        Session::Get().LinkComPorts({ { 2, cable->ComEnd() } });
+        LinkComPorts({ { 2, cable->ComEnd() } });
     }
 
     void TearDown() override
     {
-        program.process.Kill();
+        program.Kill();
         if (sim)
             sim->Stop();
         cable.reset();
@@ -66,15 +66,15 @@ protected:
     {
         sim = std::make_unique<loggersim::Simulator>(std::move(options));
         std::string error;
-        ASSERT_TRUE(sim->Start(cable->LoggerEnd(), &error)) << error;
+        ASSERT_TRUE(sim->Start("COM30", &error)) << error;
     }
 
     // Starts vorlix.exe in the test's folder and returns its main window.
-    std::string StartProgram()
+    HWND StartProgram()
     {
         EXPECT_TRUE(program.Start(dir));
-        main = driver().WaitWindow("Vorlix", 30000);
-        EXPECT_FALSE(main.empty()) << "the main window did not appear";
+        main = WaitWindow("Vorlix", 30000);
+        EXPECT_TRUE(main) << "the main window did not appear";
         return main;
     }
 
@@ -83,61 +83,57 @@ protected:
     std::string StartProgramWithError()
     {
         EXPECT_TRUE(program.Start(dir));
-        const std::string box = ErrorBox(30000);
-        const std::string text = Dismiss(box);
-        main = driver().WaitWindow("Vorlix", 10000);
-        EXPECT_FALSE(main.empty()) << "the main window did not appear after the error";
+        const std::string text = Dismiss(ErrorBox(30000));
+        main = WaitWindow("Vorlix", 10000);
+        EXPECT_TRUE(main) << "the main window did not appear after the error";
         return text;
     }
-
-    static Driver& driver() { return Session::Get().driver(); }
 
     // The program's error box, if one appears within the time.
-    static std::string ErrorBox(int timeoutMs = 3000) { return driver().WaitWindow(kErrorBoxTitle, timeoutMs); }
+    static HWND ErrorBox(int timeoutMs = 3000) { return WaitWindow(kErrorBoxTitle, timeoutMs); }
     // What the box says; clicks its OK and waits until it is gone.
-    static std::string Dismiss(const std::string& box)
+    static std::string Dismiss(HWND box)
     {
-        EXPECT_FALSE(box.empty()) << "no box to dismiss";
-        const std::string text = driver().StaticTexts(box);
-        driver().Click(box, kOk);
-        driver().WaitGone(box, 3000);
+        EXPECT_TRUE(box) << "no box to dismiss";
+        const std::string text = StaticTexts(box);
+        Click(box, kOk);
+        WaitGone(box, 3000);
         return text;
     }
 
-    std::string Setting() const { return ReadFile(dir + "/vxsetup.ini"); }
-    void PutSetting(const std::string& content) const { WriteFile(dir + "/vxsetup.ini", content); }
+    std::string Path(const std::string& name) const { return dir + "\\" + name; }
+    std::string Setting() const { return ReadFile(Path("vxsetup.ini")); }
+    void PutSetting(const std::string& content) const { WriteFile(Path("vxsetup.ini"), content); }
     // Opens the Port dialog with Setup and returns it.
-    std::string OpenPortDialog()
+    HWND OpenPortDialog()
     {
-        EXPECT_TRUE(driver().Click(main, IDC_SETUP));
-        const std::string dialog = driver().WaitOwned(main, 5000);
-        EXPECT_EQ("Com Port", driver().Title(dialog));
+        EXPECT_TRUE(Click(main, IDC_SETUP));
+        const HWND dialog = WaitOwned(main, 5000);
+        EXPECT_EQ("Com Port", Title(dialog));
         return dialog;
     }
 
     // Read, the file named, and the four buttons locked.
     void StartRun(const std::string& name)
     {
-        ASSERT_TRUE(driver().ChooseTableFile(main, WinePath(dir + "/" + name)));
-        ASSERT_TRUE(driver().WaitReadOutStarted(main, 3000)) << "the buttons lock during the run";
+        ASSERT_TRUE(ChooseTableFile(main, Path(name)));
+        ASSERT_TRUE(WaitReadOutStarted(main, 3000)) << "the buttons lock during the run";
     }
-    bool WaitForEnd(int timeoutMs) { return driver().WaitReadOutEnded(main, timeoutMs); }
+    bool WaitForEnd(int timeoutMs) { return WaitReadOutEnded(main, timeoutMs); }
     bool Locked()
     {
         for (int id : { IDC_READ, IDC_SETUP, kOk, IDC_ERASE })
-            if (driver().Enabled(main, id))
+            if (Enabled(main, id))
                 return false;
         return true;
     }
-    std::string Table(const std::string& name) const { return ReadFile(dir + "/" + name); }
-
-    static void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+    std::string Table(const std::string& name) const { return ReadFile(Path(name)); }
 
     std::string dir;
     std::unique_ptr<Cable> cable;
     std::unique_ptr<loggersim::Simulator> sim;
     Program program;
-    std::string main;
+    HWND main = nullptr;
 };
 
 // Whether `text` holds `part`, with the text in the failure message.

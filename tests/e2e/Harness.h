@@ -1,166 +1,118 @@
-// The end-to-end harness: the real vorlix.exe under Wine, on its own Xvfb
-// display, with a socat pty pair as the cable to the logger simulator, worked
-// through its windows by the driver (vxdriver.exe) inside the same desktop.
+// The end-to-end harness: the real vorlix.exe under Wine, worked through its
+// windows with the same calls a user's clicks end in, from a test program in
+// the same Wine desktop. Its cable is a socat pty pair: the program's COM
+// port at one end, the logger simulator on COM 30 at the other.
 #pragma once
 
-#include "LoggerSim.h"
-
-#include <chrono>
 #include <functional>
 #include <map>
-#include <memory>
 #include <string>
-#include <sys/types.h>
 #include <vector>
+#include <windows.h>
 
 namespace e2e {
-
-// A child process in a process group of its own, output sent to a file.
-struct Process {
-    pid_t pid = -1;
-    int status = 0;
-    bool Running();
-    bool WaitExit(int timeoutMs);
-    void Kill();
-};
-Process Spawn(const std::vector<std::string>& argv, const std::string& cwd, const std::string& logPath,
-              bool detach = false);
 
 // Polls `done` every 10 ms until it holds; false when `timeoutMs` passed first.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs);
 
-std::string WinePath(const std::string& unixPath);
+// Files, by their Windows names (Z:\... for the Linux tree).
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 bool Exists(const std::string& path);
-void RemoveTree(const std::string& path);
-// The CPU seconds (user and system) the process has used; -1 when it cannot be read.
-double CpuSeconds(pid_t pid);
-// A number from /proc/PID/status, e.g. "VmHWM:" in KB or "Threads:"; -1 when absent.
-long ProcessStatus(pid_t pid, const char* key);
+std::string UnixPath(const std::string& windowsPath);
+// The folder the tests work in: Z: and VX_E2E_WORK.
+const std::string& Work();
 
-constexpr int kChooserName = 0x47c;  // the file chooser's name field
+// Runs a Linux shell script and waits for it; its exit status.
+int Shell(const std::string& script);
+// Points COMn at the Linux device `target` for each link, and removes the
+// links of COM 1 to COM 9 that are not given.
+void LinkComPorts(const std::vector<std::pair<int, std::string>>& links);
 
-struct ControlInfo {
-    int id;
-    std::string cls;
-    unsigned long style;
-    int x, y, width, height;
-    std::string text;
-};
-
-class Driver {
-public:
-    bool Connect(int port);
-    void Disconnect();
-    // Sends one command; the reply without its "ok "; `ok` tells whether it was "ok".
-    std::string Call(const std::string& command, bool* ok = nullptr, int extraLines = 0);
-
-    std::string WaitWindow(const std::string& title, int timeoutMs);
-    std::string WaitOwned(const std::string& owner, int timeoutMs);
-    std::string Title(const std::string& hwnd);
-    std::string ClassOf(const std::string& hwnd);
-    bool Visible(const std::string& hwnd);
-    // Waits until the window is gone or hidden; false when it is still shown after the time.
-    bool WaitGone(const std::string& hwnd, int timeoutMs);
-    std::string Text(const std::string& hwnd, int id);
-    bool Enabled(const std::string& hwnd, int id);
-    bool Checked(const std::string& hwnd, int id);
-    // The texts of a dialog's static controls, one line each: what a message box says.
-    std::string StaticTexts(const std::string& hwnd);
-    bool Click(const std::string& hwnd, int id);
-    void SetText(const std::string& hwnd, int id, const std::string& text);
-    void Key(const std::string& hwnd, int vk);
-    // Holds a file open without sharing, as another program may, until Release().
-    bool Hold(const std::string& winePath);
-    void Release();
-    void Close(const std::string& hwnd);
-    void SysCommand(const std::string& hwnd, unsigned value);
-    int Focus(const std::string& hwnd);
-    std::vector<ControlInfo> Controls(const std::string& hwnd);
-
-    // Clicks Read in the main window, names the file in the chooser and confirms
-    // it; false when no chooser appeared.
-    bool ChooseTableFile(const std::string& main, const std::string& winePath);
-    // Clicks Delete in the main window and Yes in its confirmation; false when
-    // no confirmation appeared.
-    bool ConfirmErase(const std::string& main);
-    // The program locks the four buttons one by one when a read-out starts and
-    // gives them back the same way at its end, Delete last both times: these
-    // wait for Delete, so that the whole change has happened.
-    bool WaitReadOutStarted(const std::string& main, int timeoutMs);
-    bool WaitReadOutEnded(const std::string& main, int timeoutMs);
-
-    // What the window's process holds: its kernel handles ("type name" each;
-    // none when the window is gone), and how many windows (-1 then).
-    std::vector<std::string> Handles(const std::string& hwnd);
-    int Windows(const std::string& hwnd);
-    // The handles the process holds beyond `before`, with how many more of
-    // each. Wine's file chooser leaves one registry key open each time it is
-    // shown (a bare GetOpenFileNameW does the same): up to `choosersShown` of
-    // those are left out. Wine closes the chooser's folder watch a moment after
-    // the chooser has gone, so a growth is looked at again for a few seconds
-    // before it counts.
-    std::map<std::string, int> HandlesGrown(const std::string& hwnd, const std::vector<std::string>& before,
-                                            int choosersShown);
-
-private:
-    bool WaitDeleteEnabled(const std::string& main, bool enabled, int timeoutMs);
-
-    int m_socket = -1;
-    std::string m_pending;
-};
-
-// Set up once for the whole test program: display, Wine prefix, wineserver, driver.
-class Session {
-public:
-    static Session& Get();
-    bool Start(std::string* error);
-    void Stop();
-
-    const std::string& Work() const { return m_work; }
-    const std::string& Prefix() const { return m_prefix; }
-    const std::string& VorlixExe() const { return m_vorlixExe; }
-    const std::string& Display() const { return m_display; }
-    Driver& driver() { return m_driver; }
-    // A picture of the whole display; false when it could not be taken.
-    bool Screenshot(const std::string& path) const;
-    // Points COMn at `target` and removes every other COM link.
-    void LinkComPorts(const std::vector<std::pair<int, std::string>>& links);
-
-private:
-    std::string m_work, m_prefix, m_vorlixExe, m_driverExe, m_display;
-    Process m_xvfb, m_wineserver, m_driverProcess;
-    Driver m_driver;
-};
-
-// A socat pty pair: `ComEnd()` for the program's COM port, `LoggerEnd()` for the logger.
+// A socat pty pair in `dir`: `ComEnd()` for the program's COM port; the other
+// end becomes COM 30, where the logger simulator opens it.
 class Cable {
 public:
     explicit Cable(const std::string& dir);
-    ~Cable();
+    ~Cable() { Pull(); }
     bool Ok() const { return m_ok; }
     std::string ComEnd() const { return m_dir + "/com"; }
-    std::string LoggerEnd() const { return m_dir + "/logger"; }
     void Pull();  // the cable disappears: socat ends
 
 private:
     std::string m_dir;
-    Process m_socat;
     bool m_ok = false;
 };
 
 // The program under test, started in `cwd`.
 class Program {
 public:
-    bool Start(const std::string& cwd, const std::string& log = std::string());
-    ~Program() { process.Kill(); }
-    bool WaitExit(int timeoutMs) { return process.WaitExit(timeoutMs); }
-    bool Running() { return process.Running(); }
-    // The host process that runs vorlix.exe: the one started here (Wine keeps
-    // its process id through its execs); -1 when that is not vorlix.exe.
-    pid_t HostPid();
-    Process process;
+    ~Program() { Kill(); }
+    bool Start(const std::string& cwd);
+    bool WaitExit(int timeoutMs);
+    bool Running();
+    void Kill();
+    // The Linux process that runs it, for what only Linux tells (CPU, memory,
+    // system calls); -1 when it cannot be found.
+    long UnixPid();
+
+private:
+    PROCESS_INFORMATION m_info = {};
+    std::string m_cwd;
 };
+
+// What Linux knows of a process: its CPU seconds (-1 when unknown), and a
+// number from its status, e.g. "VmHWM:" in KB (-1 when absent).
+double CpuSeconds(long unixPid);
+long ProcessStatus(long unixPid, const char* key);
+// A picture of the display, or of the part of it `crop` gives ("WxH+X+Y").
+bool Screenshot(const std::string& path, const std::string& crop = std::string());
+
+// ---- Windows, as a user sees them ---------------------------------------------
+
+constexpr int kChooserName = 0x47c;  // the file chooser's name field
+
+// The visible top-level window with this title; nullptr when none came in time.
+HWND WaitWindow(const std::string& title, int timeoutMs);
+// A visible window owned by `owner`: its dialog or message box.
+HWND WaitOwned(HWND owner, int timeoutMs);
+// Waits until the window is gone or hidden; false when it is still shown after the time.
+bool WaitGone(HWND window, int timeoutMs);
+std::string Title(HWND window);  // texts are UTF-8
+std::string Text(HWND dialog, int id);
+bool Enabled(HWND dialog, int id);
+bool Checked(HWND dialog, int id);
+// The texts of a dialog's static controls, one line each: what a message box says.
+std::string StaticTexts(HWND dialog);
+// Clicks a button as a user does; false when it is disabled, hidden or missing.
+bool Click(HWND dialog, int id);
+void SetText(HWND dialog, int id, const std::string& text);
+void Key(HWND window, int vk);  // to the control with the focus
+void Close(HWND window);        // the close box
+void SysCommand(HWND window, unsigned command);
+int Focus(HWND window);  // the id of the control with the focus
+
+// Clicks Read in the main window, names the file in the chooser and confirms
+// it; false when no chooser appeared.
+bool ChooseTableFile(HWND main, const std::string& path);
+// Clicks Delete in the main window and Yes in its confirmation; false when
+// no confirmation appeared.
+bool ConfirmErase(HWND main);
+// The program locks the four buttons one by one when a read-out starts and
+// gives them back the same way at its end, Delete last both times: these
+// wait for Delete, so that the whole change has happened.
+bool WaitReadOutStarted(HWND main, int timeoutMs);
+bool WaitReadOutEnded(HWND main, int timeoutMs);
+
+// What the window's process holds: its kernel handles ("type name" each), and
+// how many windows, top-level and child.
+std::vector<std::string> Handles(HWND window);
+int Windows(HWND window);
+// The handles the process holds beyond `before`, with how many more of each.
+// Wine's file chooser leaves one registry key open each time it is shown (a
+// bare GetOpenFileNameW does the same): up to `choosersShown` of those are
+// left out. Wine closes the chooser's folder watch a moment after the chooser
+// has gone, so a growth is looked at again for a few seconds before it counts.
+std::map<std::string, int> HandlesGrown(HWND window, const std::vector<std::string>& before, int choosersShown);
 
 }  // namespace e2e

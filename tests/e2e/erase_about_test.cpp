@@ -1,25 +1,24 @@
 // Erasing the logger after a confirmation, and the About box on the system menu.
 #include "Fixture.h"
 
-#include <sys/time.h>
+#include <chrono>
 
 namespace e2e {
 namespace {
 
+// Wall-clock seconds: the erase waits for the next whole second of the clock.
 double Now()
 {
-    timeval tv;
-    gettimeofday(&tv, nullptr);
-    return tv.tv_sec + tv.tv_usec / 1e6;
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 class Erase : public VorlixTest {
 protected:
-    std::string OpenConfirmation()
+    HWND OpenConfirmation()
     {
-        EXPECT_TRUE(driver().Click(main, IDC_ERASE));
-        const std::string box = driver().WaitOwned(main, 5000);
-        EXPECT_EQ("Information", driver().Title(box));
+        EXPECT_TRUE(Click(main, IDC_ERASE));
+        const HWND box = WaitOwned(main, 5000);
+        EXPECT_EQ("Information", Title(box));
         return box;
     }
 
@@ -33,12 +32,12 @@ protected:
     }
 
     // Confirms just after a second begins, so that the pause lasts nearly a second.
-    double ConfirmEarlyInASecond(const std::string& box)
+    double ConfirmEarlyInASecond(HWND box)
     {
         while (Now() - static_cast<long long>(Now()) > 0.05)
             Sleep(2);
         const double clicked = Now();
-        EXPECT_TRUE(driver().Click(box, kOk));
+        EXPECT_TRUE(Click(box, kOk));
         return clicked;
     }
 };
@@ -46,20 +45,20 @@ protected:
 TEST_F(Erase, NoEscapeAndTheCloseBoxSendNothing)
 {
     StartLogger(Logger(kRecord));
-    ASSERT_FALSE(StartProgram().empty());
+    ASSERT_TRUE(StartProgram());
     for (int way = 0; way < 3; ++way) {
         SCOPED_TRACE(way);
-        const std::string box = OpenConfirmation();
+        const HWND box = OpenConfirmation();
         EXPECT_EQ("Alle gespeicherten Daten gehen verloren!\nWirklich l\xC3\xB6schen?\n\n"
                   "All data will erase! Realy delete?\n",
-                  driver().StaticTexts(box));
+                  StaticTexts(box));
         if (way == 0)
-            driver().Click(box, kCancel);
+            Click(box, kCancel);
         else if (way == 1)
-            driver().Key(box, kEscape);
+            Key(box, kEscape);
         else
-            driver().Close(box);
-        EXPECT_TRUE(driver().WaitGone(box, 3000));
+            Close(box);
+        EXPECT_TRUE(WaitGone(box, 3000));
     }
     Sleep(1500);
     EXPECT_EQ("", sim->Received());
@@ -69,10 +68,10 @@ TEST_F(Erase, NoEscapeAndTheCloseBoxSendNothing)
 TEST_F(Erase, YesSendsTheEraseCommandAtTheNextWholeSecondAndTheLoggerIsEmptyAfterwards)
 {
     StartLogger(Logger(Times(kRecord, 5)));
-    ASSERT_FALSE(StartProgram().empty());
-    const std::string box = OpenConfirmation();
+    ASSERT_TRUE(StartProgram());
+    const HWND box = OpenConfirmation();
     const double clicked = Now();
-    ASSERT_TRUE(driver().Click(box, kOk));
+    ASSERT_TRUE(Click(box, kOk));
     const double arrived = WaitReceived(8, 3000);
     ASSERT_GT(arrived, 0) << "no erase command arrived";
     EXPECT_EQ("(251.1.)", sim->Received());
@@ -81,7 +80,7 @@ TEST_F(Erase, YesSendsTheEraseCommandAtTheNextWholeSecondAndTheLoggerIsEmptyAfte
 
     StartRun("nachher.txt");
     EXPECT_TRUE(WaitForEnd(6000));
-    EXPECT_TRUE(Exists(dir + "/nachher.txt"));
+    EXPECT_TRUE(Exists(Path("nachher.txt")));
     EXPECT_EQ("", Table("nachher.txt"));
     EXPECT_EQ("(251.1.)(254.1.)", sim->Received());
 }
@@ -89,10 +88,10 @@ TEST_F(Erase, YesSendsTheEraseCommandAtTheNextWholeSecondAndTheLoggerIsEmptyAfte
 TEST_F(Erase, ThePauseSleepsInsteadOfSpinning)
 {
     StartLogger(Logger(""));
-    ASSERT_FALSE(StartProgram().empty());
-    const pid_t pid = program.HostPid();
+    ASSERT_TRUE(StartProgram());
+    const long pid = program.UnixPid();
     ASSERT_GT(pid, 0) << "the program's own process is not known";
-    const std::string box = OpenConfirmation();
+    const HWND box = OpenConfirmation();
     const double cpuBefore = CpuSeconds(pid);
     const double clicked = ConfirmEarlyInASecond(box);
     const double arrived = WaitReceived(8, 3000);
@@ -107,18 +106,18 @@ TEST_F(Erase, ThePauseSleepsInsteadOfSpinning)
 TEST_F(Erase, DuringThePauseKeysDoNothingAndAClickIsHandledBeforeTheCommandGoesOut)
 {
     StartLogger(Logger(""));
-    ASSERT_FALSE(StartProgram().empty());
+    ASSERT_TRUE(StartProgram());
     ConfirmEarlyInASecond(OpenConfirmation());
     Sleep(250);
-    driver().Key(main, kEscape);
-    driver().Key(main, kReturn);
+    Key(main, kEscape);
+    Key(main, kReturn);
     // Setup responds inside the pause: its dialog opens, nested in the erase.
-    ASSERT_TRUE(driver().Click(main, IDC_SETUP));
-    const std::string dialog = driver().WaitOwned(main, 3000);
-    EXPECT_EQ("Com Port", driver().Title(dialog));
+    ASSERT_TRUE(Click(main, IDC_SETUP));
+    const HWND dialog = WaitOwned(main, 3000);
+    EXPECT_EQ("Com Port", Title(dialog));
     Sleep(1200);
     EXPECT_EQ("", sim->Received()) << "the erase waits for the nested dialog";
-    driver().Click(dialog, kCancel);
+    Click(dialog, kCancel);
     EXPECT_GT(WaitReceived(8, 3000), 0);
     EXPECT_EQ("(251.1.)", sim->Received());
     Sleep(500);
@@ -129,34 +128,34 @@ using About = VorlixTest;
 
 TEST_F(About, SystemCommands0x10To0x1FOpenItAnd0x20DoesNot)
 {
-    ASSERT_FALSE(StartProgram().empty());
+    ASSERT_TRUE(StartProgram());
     for (unsigned command : { 0x10u, 0x15u, 0x1Fu }) {
-        driver().SysCommand(main, command);
-        const std::string box = driver().WaitOwned(main, 5000);
-        ASSERT_FALSE(box.empty()) << std::hex << command;
-        EXPECT_EQ("Info \xC3\xBC" "ber Vorlix", driver().Title(box));
-        EXPECT_TRUE(Says(driver().StaticTexts(box), "Vorlix Version 1.01\nDatenlogger-Auslese\n"));
-        driver().Click(box, kOk);
-        EXPECT_TRUE(driver().WaitGone(box, 3000));
+        SysCommand(main, command);
+        const HWND box = WaitOwned(main, 5000);
+        ASSERT_TRUE(box) << std::hex << command;
+        EXPECT_EQ("Info \xC3\xBC" "ber Vorlix", Title(box));
+        EXPECT_TRUE(Says(StaticTexts(box), "Vorlix Version 1.01\nDatenlogger-Auslese\n"));
+        Click(box, kOk);
+        EXPECT_TRUE(WaitGone(box, 3000));
     }
-    driver().SysCommand(main, 0x20);
-    EXPECT_TRUE(driver().WaitOwned(main, 1000).empty());
+    SysCommand(main, 0x20);
+    EXPECT_FALSE(WaitOwned(main, 1000));
     EXPECT_TRUE(program.Running());
 }
 
 TEST_F(About, AReadOutGoesOnAndEndsWhileTheBoxIsOpen)
 {
     StartLogger(Logger(Times(kRecord, 30)));
-    ASSERT_FALSE(StartProgram().empty());
+    ASSERT_TRUE(StartProgram());
     StartRun("hinter-info.txt");
-    driver().SysCommand(main, 0x10);
-    const std::string box = driver().WaitOwned(main, 5000);
-    ASSERT_FALSE(box.empty());
+    SysCommand(main, 0x10);
+    const HWND box = WaitOwned(main, 5000);
+    ASSERT_TRUE(box);
     // The run ends by itself behind the box: the buttons come back.
     EXPECT_TRUE(WaitForEnd(10000));
-    EXPECT_TRUE(driver().Visible(box));
+    EXPECT_TRUE(IsWindowVisible(box));
     EXPECT_EQ(Times(kRow, 30), Table("hinter-info.txt"));
-    driver().Click(box, kOk);
+    Click(box, kOk);
 }
 
 }  // namespace

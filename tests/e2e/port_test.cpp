@@ -8,12 +8,12 @@ using Port = VorlixTest;
 
 TEST_F(Port, FirstStartWritesTheDefaultAndOpensCom2)
 {
-    ASSERT_FALSE(StartProgram().empty());
-    EXPECT_TRUE(ErrorBox(1500).empty()) << "COM 2 (the only port there is) should have opened";
+    ASSERT_TRUE(StartProgram());
+    EXPECT_FALSE(ErrorBox(1500)) << "COM 2 (the only port there is) should have opened";
     EXPECT_EQ("1\n", Setting());
     // The file lives in the working directory, not beside the program.
-    const std::string exe = Session::Get().VorlixExe();
-    EXPECT_FALSE(Exists(exe.substr(0, exe.rfind('/')) + "/vxsetup.ini"));
+    const std::string exe = VORLIX_EXE;
+    EXPECT_FALSE(Exists(exe.substr(0, exe.find_last_of("/\\")) + "/vxsetup.ini"));
 }
 
 TEST_F(Port, AStoredIndexOpensItsPortAndIsNotRewritten)
@@ -25,13 +25,13 @@ TEST_F(Port, AStoredIndexOpensItsPortAndIsNotRewritten)
     for (const auto& [content, com] : cases) {
         SCOPED_TRACE("COM " + std::to_string(com));
         PutSetting(content);
-        Session::Get().LinkComPorts({ { com, cable->ComEnd() } });
-        ASSERT_FALSE(StartProgram().empty());
-        EXPECT_TRUE(ErrorBox(1500).empty());
-        const std::string dialog = OpenPortDialog();
-        EXPECT_TRUE(driver().Checked(dialog, IDC_COM1 + com - 1));
-        driver().Click(dialog, kCancel);
-        driver().Close(main);
+        LinkComPorts({ { com, cable->ComEnd() } });
+        ASSERT_TRUE(StartProgram());
+        EXPECT_FALSE(ErrorBox(1500));
+        const HWND dialog = OpenPortDialog();
+        EXPECT_TRUE(Checked(dialog, IDC_COM1 + com - 1));
+        Click(dialog, kCancel);
+        Close(main);
         ASSERT_TRUE(program.WaitExit(10000));
         EXPECT_TRUE(content == Setting()) << "start-up only reads an existing file";
     }
@@ -43,25 +43,25 @@ TEST_F(Port, MissingPortAtStartUpShowsTheErrorAndSetupRecovers)
     const std::string text = StartProgramWithError();
     EXPECT_TRUE(Says(text, "Die Schnittstelle COM 4 gibt es nicht.\nThe port COM 4 does not exist.\n\n"
                            "Vorhandene Schnittstellen / Ports on this PC: "));
-    const std::string dialog = OpenPortDialog();
-    EXPECT_TRUE(driver().Checked(dialog, IDC_COM4));
-    ASSERT_TRUE(driver().Click(dialog, IDC_COM2));
-    ASSERT_TRUE(driver().Click(dialog, kOk));
-    EXPECT_TRUE(ErrorBox(1500).empty()) << "COM 2 should have opened";
+    const HWND dialog = OpenPortDialog();
+    EXPECT_TRUE(Checked(dialog, IDC_COM4));
+    ASSERT_TRUE(Click(dialog, IDC_COM2));
+    ASSERT_TRUE(Click(dialog, kOk));
+    EXPECT_FALSE(ErrorBox(1500)) << "COM 2 should have opened";
     EXPECT_EQ("1\n", Setting());
 }
 
 TEST_F(Port, OkRewritesTheFileAndReopensThePortEvenUnchanged)
 {
     PutSetting("2\r\n");
-    Session::Get().LinkComPorts({ { 3, cable->ComEnd() } });
-    ASSERT_FALSE(StartProgram().empty());
-    ASSERT_TRUE(ErrorBox(1000).empty());
-    const std::string dialog = OpenPortDialog();
-    EXPECT_TRUE(driver().Checked(dialog, IDC_COM3));
+    LinkComPorts({ { 3, cable->ComEnd() } });
+    ASSERT_TRUE(StartProgram());
+    ASSERT_FALSE(ErrorBox(1000));
+    const HWND dialog = OpenPortDialog();
+    EXPECT_TRUE(Checked(dialog, IDC_COM3));
     // Take COM 3 away: only a real reopen can notice.
-    Session::Get().LinkComPorts({});
-    ASSERT_TRUE(driver().Click(dialog, kOk));
+    LinkComPorts({});
+    ASSERT_TRUE(Click(dialog, kOk));
     EXPECT_TRUE(Says(Dismiss(ErrorBox()), "COM 3 gibt es nicht")) << "the port was not reopened";
     EXPECT_EQ("2\n", Setting());
 }
@@ -69,41 +69,41 @@ TEST_F(Port, OkRewritesTheFileAndReopensThePortEvenUnchanged)
 TEST_F(Port, AnotherPortIsSavedWhereTheProgramStartedNotWhereTheTableWent)
 {
     StartLogger(Logger(""));
-    Session::Get().LinkComPorts({ { 2, cable->ComEnd() }, { 4, cable->ComEnd() } });
-    ASSERT_FALSE(StartProgram().empty());
-    std::filesystem::create_directories(dir + "/tabellen");
-    StartRun("tabellen/messung.txt");
+    LinkComPorts({ { 2, cable->ComEnd() }, { 4, cable->ComEnd() } });
+    ASSERT_TRUE(StartProgram());
+    std::filesystem::create_directories(Path("tabellen"));
+    StartRun("tabellen\\messung.txt");
     ASSERT_TRUE(WaitForEnd(6000));
-    const std::string dialog = OpenPortDialog();
-    ASSERT_TRUE(driver().Click(dialog, IDC_COM4));
-    ASSERT_TRUE(driver().Click(dialog, kOk));
-    EXPECT_TRUE(ErrorBox(1500).empty());
+    const HWND dialog = OpenPortDialog();
+    ASSERT_TRUE(Click(dialog, IDC_COM4));
+    ASSERT_TRUE(Click(dialog, kOk));
+    EXPECT_FALSE(ErrorBox(1500));
     EXPECT_EQ("3\n", Setting()) << "the next start from here must find the port chosen";
-    EXPECT_FALSE(Exists(dir + "/tabellen/vxsetup.ini"));
+    EXPECT_FALSE(Exists(Path("tabellen\\vxsetup.ini")));
 }
 
 TEST_F(Port, CancelKeepsIndexFileAndPort)
 {
-    ASSERT_FALSE(StartProgram().empty());
-    std::string dialog = OpenPortDialog();
-    ASSERT_TRUE(driver().Click(dialog, IDC_COM1));
-    ASSERT_TRUE(driver().Click(dialog, kCancel));
-    EXPECT_TRUE(ErrorBox(1000).empty());
+    ASSERT_TRUE(StartProgram());
+    HWND dialog = OpenPortDialog();
+    ASSERT_TRUE(Click(dialog, IDC_COM1));
+    ASSERT_TRUE(Click(dialog, kCancel));
+    EXPECT_FALSE(ErrorBox(1000));
     EXPECT_EQ("1\n", Setting());
     dialog = OpenPortDialog();
-    EXPECT_TRUE(driver().Checked(dialog, IDC_COM2)) << "the old index is kept";
-    EXPECT_FALSE(driver().Checked(dialog, IDC_COM1));
-    driver().Click(dialog, kCancel);
+    EXPECT_TRUE(Checked(dialog, IDC_COM2)) << "the old index is kept";
+    EXPECT_FALSE(Checked(dialog, IDC_COM1));
+    Click(dialog, kCancel);
 }
 
 TEST_F(Port, IndexSevenSelectsNothingAndOkWithoutSelectionStoresMinusOne)
 {
     PutSetting("7");
     EXPECT_TRUE(Says(StartProgramWithError(), "COM 8"));
-    const std::string dialog = OpenPortDialog();
+    const HWND dialog = OpenPortDialog();
     for (int id : { IDC_COM1, IDC_COM2, IDC_COM3, IDC_COM4 })
-        EXPECT_FALSE(driver().Checked(dialog, id));
-    ASSERT_TRUE(driver().Click(dialog, kOk));
+        EXPECT_FALSE(Checked(dialog, id));
+    ASSERT_TRUE(Click(dialog, kOk));
     EXPECT_TRUE(Says(Dismiss(ErrorBox()), "Die Portnummer 0 ist ung\xC3\xBCltig; m\xC3\xB6gliche Ports sind COM 1 "
                                           "bis COM 255.\nThe port number 0 is invalid;"));
     EXPECT_EQ("-1\n", Setting());
@@ -113,16 +113,16 @@ TEST_F(Port, IndexSevenSelectsNothingAndOkWithoutSelectionStoresMinusOne)
 TEST_F(Port, UnwritableSettingFileIsReportedAndTheProgramGoesOn)
 {
     // A folder in the file's place can be neither read nor written, even by root.
-    std::filesystem::create_directories(dir + "/vxsetup.ini");
+    std::filesystem::create_directories(Path("vxsetup.ini"));
     EXPECT_TRUE(Says(StartProgramWithError(),
                      "Die Einstellung kann nicht in \"vxsetup.ini\" gespeichert werden; COM 2 wird nur bis zum "
                      "Programmende benutzt.\nThe setting cannot be saved in \"vxsetup.ini\"; COM 2 is used until "
                      "the program ends.\n\nDie Datei \"vxsetup.ini\" kann nicht angelegt werden."));
-    EXPECT_TRUE(ErrorBox(1000).empty()) << "COM 2, the default, should be open all the same";
+    EXPECT_FALSE(ErrorBox(1000)) << "COM 2, the default, should be open all the same";
 
-    ASSERT_TRUE(driver().Click(OpenPortDialog(), kOk));
+    ASSERT_TRUE(Click(OpenPortDialog(), kOk));
     EXPECT_TRUE(Says(Dismiss(ErrorBox()), "vxsetup.ini"));
-    EXPECT_TRUE(ErrorBox(1000).empty()) << "the port reopened";
+    EXPECT_FALSE(ErrorBox(1000)) << "the port reopened";
     EXPECT_TRUE(program.Running());
 }
 

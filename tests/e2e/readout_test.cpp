@@ -2,7 +2,6 @@
 #include "Fixture.h"
 
 #include <algorithm>
-#include <unistd.h>
 
 namespace e2e {
 namespace {
@@ -13,13 +12,13 @@ using ReadOut = VorlixTest;
 TEST_F(ReadOut, WholeRunGivesTheTableAndEndsTwoToFourSecondsAfterTheLastCharacter)
 {
     StartLogger(Logger(Times(kRecord, 60)));
-    ASSERT_FALSE(StartProgram().empty());
+    ASSERT_TRUE(StartProgram());
     StartRun("messung.txt");
 
     // The display counts while the lines come in.
     std::string shownDuring;
     while (sim->ReadOuts() == 0 || sim->Sending()) {
-        const std::string shown = driver().Text(main, IDC_BYTES);
+        const std::string shown = Text(main, IDC_BYTES);
         if (!shown.empty() && shown != "0")
             shownDuring = shown;
         Sleep(50);
@@ -33,13 +32,13 @@ TEST_F(ReadOut, WholeRunGivesTheTableAndEndsTwoToFourSecondsAfterTheLastCharacte
 
     EXPECT_EQ("(254.1.)", sim->Received());
     EXPECT_EQ(Times(kRow, 60), Table("messung.txt"));
-    EXPECT_EQ("1320", driver().Text(main, IDC_BYTES)) << "the total is shown";
+    EXPECT_EQ("1320", Text(main, IDC_BYTES)) << "the total is shown";
 }
 
 TEST_F(ReadOut, TheSimulatedLoggerGivesTheRowsTheReadmeShowsAndEachRunCountsFromZero)
 {
     StartLogger(Logger(loggersim::MakeRecords(3)));
-    ASSERT_FALSE(StartProgram().empty());
+    ASSERT_TRUE(StartProgram());
     for (const char* name : { "eins.txt", "zwei.txt" }) {
         StartRun(name);
         ASSERT_TRUE(WaitForEnd(10000));
@@ -47,7 +46,7 @@ TEST_F(ReadOut, TheSimulatedLoggerGivesTheRowsTheReadmeShowsAndEachRunCountsFrom
                   "03.11.26\t07:15\t20,8\t1014,2\t44,8\t 997,5\t\n"
                   "03.11.26\t07:30\t20,3\t1013,5\t44,9\t 999,2\t\n",
                   Table(name));
-        EXPECT_EQ("96", driver().Text(main, IDC_BYTES)) << name;
+        EXPECT_EQ("96", Text(main, IDC_BYTES)) << name;
     }
     EXPECT_EQ("(254.1.)(254.1.)", sim->Received());
 }
@@ -55,31 +54,31 @@ TEST_F(ReadOut, TheSimulatedLoggerGivesTheRowsTheReadmeShowsAndEachRunCountsFrom
 TEST_F(ReadOut, CancellingTheChooserChangesNothing)
 {
     StartLogger(Logger(kRecord));
-    ASSERT_FALSE(StartProgram().empty());
-    ASSERT_TRUE(driver().Click(main, IDC_READ));
-    const std::string chooser = driver().WaitOwned(main, 10000);
-    ASSERT_TRUE(driver().Click(chooser, kCancel));
+    ASSERT_TRUE(StartProgram());
+    ASSERT_TRUE(Click(main, IDC_READ));
+    const HWND chooser = WaitOwned(main, 10000);
+    ASSERT_TRUE(Click(chooser, kCancel));
     Sleep(500);
-    EXPECT_TRUE(driver().Enabled(main, IDC_READ));
-    EXPECT_TRUE(driver().Enabled(main, IDC_ERASE));
+    EXPECT_TRUE(Enabled(main, IDC_READ));
+    EXPECT_TRUE(Enabled(main, IDC_ERASE));
     EXPECT_EQ("", sim->Received());
 }
 
 TEST_F(ReadOut, AnExistingTableIsReplacedOnlyAfterYes)
 {
     StartLogger(Logger(Times(kRecord, 2)));
-    ASSERT_FALSE(StartProgram().empty());
-    WriteFile(dir + "/alt.txt", "the old table");
+    ASSERT_TRUE(StartProgram());
+    WriteFile(Path("alt.txt"), "the old table");
 
     for (const int answer : { kNo, kYes }) {
         // A bare name gets ".txt", and so finds the table.
-        ASSERT_TRUE(driver().ChooseTableFile(main, WinePath(dir + "/alt")));
-        const std::string question = driver().WaitOwned(main, 5000);
-        EXPECT_EQ("Vorlix", driver().Title(question));
-        const std::string text = driver().StaticTexts(question);
+        ASSERT_TRUE(ChooseTableFile(main, Path("alt")));
+        const HWND question = WaitOwned(main, 5000);
+        EXPECT_EQ("Vorlix", Title(question));
+        const std::string text = StaticTexts(question);
         EXPECT_TRUE(Says(text, "alt.txt\" existiert bereits. Ersetzen?\nThe file \"")) << text;
         EXPECT_TRUE(Says(text, "alt.txt\" already exists. Replace it?"));
-        ASSERT_TRUE(driver().Click(question, answer));
+        ASSERT_TRUE(Click(question, answer));
         if (answer == kNo) {
             Sleep(500);
             EXPECT_EQ("the old table", Table("alt.txt")) << "No leaves it";
@@ -87,13 +86,13 @@ TEST_F(ReadOut, AnExistingTableIsReplacedOnlyAfterYes)
             EXPECT_FALSE(Locked());
         }
     }
-    ASSERT_TRUE(driver().WaitReadOutStarted(main, 3000));
+    ASSERT_TRUE(WaitReadOutStarted(main, 3000));
     ASSERT_TRUE(WaitForEnd(10000));
     EXPECT_EQ(Times(kRow, 2), Table("alt.txt"));
-    EXPECT_FALSE(Exists(dir + "/alt"));
+    EXPECT_FALSE(Exists(Path("alt")));
 
     // An empty file holds no table: nothing to ask.
-    WriteFile(dir + "/leer.txt", "");
+    WriteFile(Path("leer.txt"), "");
     StartRun("leer.txt");
     ASSERT_TRUE(WaitForEnd(10000));
     EXPECT_EQ(Times(kRow, 2), Table("leer.txt"));
@@ -106,7 +105,7 @@ TEST_F(ReadOut, LongPauseEndsTheRunEarlyKeepingWhatCameBefore)
     options.pauseAfter = 300;
     options.pauseMillis = 6000;
     StartLogger(options);
-    ASSERT_FALSE(StartProgram().empty());
+    ASSERT_TRUE(StartProgram());
     StartRun("pause.txt");
     ASSERT_TRUE(WaitForEnd(9000));
     EXPECT_TRUE(sim->Sending()) << "the run should end while the logger pauses";
@@ -122,7 +121,7 @@ TEST_F(ReadOut, LongPauseEndsTheRunEarlyKeepingWhatCameBefore)
 TEST_F(ReadOut, SilentLoggerEndsAtTheFirstTickTwoSecondsOn)
 {
     StartLogger(Logger(""));
-    ASSERT_FALSE(StartProgram().empty());
+    ASSERT_TRUE(StartProgram());
     StartRun("leer.txt");
     const auto start = Clock::now();
     ASSERT_TRUE(WaitForEnd(6000));
@@ -130,20 +129,22 @@ TEST_F(ReadOut, SilentLoggerEndsAtTheFirstTickTwoSecondsOn)
     EXPECT_GE(took, 1.6);
     EXPECT_LE(took, 2.6);
     EXPECT_EQ("", Table("leer.txt"));
-    EXPECT_EQ("0", driver().Text(main, IDC_BYTES));
+    EXPECT_EQ("0", Text(main, IDC_BYTES));
 }
 
 TEST_F(ReadOut, FileHeldOpenByAnotherProgramIsReportedAndNothingIsSent)
 {
     StartLogger(Logger(kRecord));
-    ASSERT_FALSE(StartProgram().empty());
-    WriteFile(dir + "/besetzt.txt", "in use");
-    ASSERT_TRUE(driver().Hold(WinePath(dir + "/besetzt.txt")));
-    driver().ChooseTableFile(main, WinePath(dir + "/besetzt.txt"));
+    ASSERT_TRUE(StartProgram());
+    WriteFile(Path("besetzt.txt"), "in use");
+    // Another program holds it open without sharing.
+    const HANDLE held = CreateFileA(Path("besetzt.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    ChooseTableFile(main, Path("besetzt.txt"));
     // It holds a table: first the question, then the refusal.
-    driver().Click(driver().WaitOwned(main, 5000), kYes);
-    const std::string box = ErrorBox(5000);
-    driver().Release();
+    Click(WaitOwned(main, 5000), kYes);
+    const HWND box = ErrorBox(5000);
+    CloseHandle(held);
     const std::string text = Dismiss(box);
     EXPECT_TRUE(Says(text, "Die Datei \"Z:"));
     EXPECT_TRUE(Says(text, "besetzt.txt\" kann nicht angelegt werden.\nThe file \""));
@@ -159,8 +160,8 @@ TEST_F(ReadOut, ClosedPortIsReportedBeforeTheFileIsTouched)
     PutSetting("3\n");  // COM 4: not there
     StartLogger(Logger(kRecord));
     StartProgramWithError();
-    WriteFile(dir + "/behalten.txt", "keep me");
-    ASSERT_TRUE(driver().ChooseTableFile(main, WinePath(dir + "/behalten.txt")));
+    WriteFile(Path("behalten.txt"), "keep me");
+    ASSERT_TRUE(ChooseTableFile(main, Path("behalten.txt")));
     EXPECT_TRUE(Says(Dismiss(ErrorBox(5000)), "COM 4 ist nicht ge\xC3\xB6" "ffnet.\nCOM 4 is not open."));
     EXPECT_EQ("keep me", Table("behalten.txt"));
     EXPECT_FALSE(Locked());
@@ -170,8 +171,8 @@ TEST_F(ReadOut, WriteErrorsDuringTheRunAreReportedAtItsEnd)
 {
     // /dev/full takes the file's creation and refuses every write: a full disk.
     StartLogger(Logger(Times(kRecord, 4)));
-    ASSERT_FALSE(StartProgram().empty());
-    ASSERT_EQ(0, symlink("/dev/full", (dir + "/voll.txt").c_str()));
+    ASSERT_TRUE(StartProgram());
+    ASSERT_EQ(0, Shell("ln -s /dev/full '" + UnixPath(Path("voll.txt")) + "'"));
     StartRun("voll.txt");
     ASSERT_TRUE(WaitForEnd(10000));
     // Every character but the 4 carriage returns needed a write.
@@ -192,7 +193,7 @@ TEST_F(ReadOut, EscapeAndTheCloseBoxDuringARunKeepEveryCharacterReceived)
     StartLogger(options);
     for (const bool escape : { true, false }) {
         SCOPED_TRACE(escape ? "Escape" : "close box");
-        ASSERT_FALSE(StartProgram().empty());
+        ASSERT_TRUE(StartProgram());
         const std::string name = escape ? "escape.txt" : "schliessen.txt";
         StartRun(name);
         for (int i = 0; i < 300 && (sim->SentCount() < 1000 || sim->Sending()); ++i)
@@ -201,9 +202,9 @@ TEST_F(ReadOut, EscapeAndTheCloseBoxDuringARunKeepEveryCharacterReceived)
         Sleep(500);  // every character has arrived
         ASSERT_TRUE(Locked()) << "the run is still on";
         if (escape)
-            driver().Key(main, kEscape);
+            Key(main, kEscape);
         else
-            driver().Close(main);
+            Close(main);
         ASSERT_TRUE(program.WaitExit(10000));
         // The date and time groups of the first ten, then a tab after every field.
         const std::string written = Table(name);
@@ -218,13 +219,13 @@ TEST_F(ReadOut, EscapeAndTheCloseBoxDuringARunKeepEveryCharacterReceived)
 TEST_F(ReadOut, EnterDuringTheRunDoesNothingAndEscapeKeepsWhatWasWritten)
 {
     StartLogger(Logger(Times(kRecord, 100)));
-    ASSERT_FALSE(StartProgram().empty());
+    ASSERT_TRUE(StartProgram());
     StartRun("abbruch.txt");
-    driver().Key(main, kReturn);
+    Key(main, kReturn);
     Sleep(1200);
     EXPECT_TRUE(program.Running()) << "Enter must not end the program while Quit is locked";
     EXPECT_TRUE(sim->Sending());
-    driver().Key(main, kEscape);
+    Key(main, kEscape);
     ASSERT_TRUE(program.WaitExit(10000));
     const std::string written = Table("abbruch.txt");
     EXPECT_GT(written.size(), 28u);

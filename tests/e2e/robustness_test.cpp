@@ -16,7 +16,7 @@ protected:
         sim->Stop();
         cable = std::make_unique<Cable>(dir);
         ASSERT_TRUE(cable->Ok());
-        Session::Get().LinkComPorts({ { 2, cable->ComEnd() } });
+        LinkComPorts({ { 2, cable->ComEnd() } });
         StartLogger(std::move(options));
     }
 
@@ -24,11 +24,11 @@ protected:
     std::string ReadOutUnpaced(const std::string& data)
     {
         StartLogger(Logger(data, 0, true));
-        EXPECT_FALSE(StartProgram().empty());
+        EXPECT_TRUE(StartProgram());
         StartRun("table.txt");
         EXPECT_TRUE(WaitForEnd(120000));
-        EXPECT_TRUE(ErrorBox(500).empty());
-        EXPECT_EQ(std::to_string(data.size()), driver().Text(main, IDC_BYTES));
+        EXPECT_FALSE(ErrorBox(500));
+        EXPECT_EQ(std::to_string(data.size()), Text(main, IDC_BYTES));
         return Table("table.txt");
     }
 };
@@ -61,7 +61,7 @@ TEST_F(Robustness, GarbageZeroBytesEndlessLinesAndEmptyLines)
 TEST_F(Robustness, PulledCableEndsTheRunAtOnceKeepsEveryByteAndSaysSo)
 {
     StartLogger(Logger(Times(kRecord, 100)));
-    ASSERT_FALSE(StartProgram().empty());
+    ASSERT_TRUE(StartProgram());
     StartRun("gezogen.txt");
     Sleep(1200);
     const size_t sentBefore = sim->SentCount();
@@ -95,74 +95,74 @@ TEST_F(Robustness, PulledCableEndsTheRunAtOnceKeepsEveryByteAndSaysSo)
     EXPECT_TRUE(program.Running());
 
     // While the adapter is away, Read says so and touches nothing: no chooser, no file.
-    WriteFile(dir + "/danach.txt", "unchanged");
-    ASSERT_TRUE(driver().Click(main, IDC_READ));
+    WriteFile(Path("danach.txt"), "unchanged");
+    ASSERT_TRUE(Click(main, IDC_READ));
     EXPECT_TRUE(Says(Dismiss(ErrorBox(5000)),
                      "Die Verbindung \xC3\xBC" "ber COM 2 war unterbrochen, und die Schnittstelle ist nicht wieder "
                      "da. Bitte Kabel oder Adapter wieder anstecken.\nThe connection on COM 2 was lost, and the port "
                      "is not back. Please plug the cable or adapter in again."));
     EXPECT_EQ("unchanged", Table("danach.txt"));
-    EXPECT_TRUE(driver().Enabled(main, IDC_READ));
+    EXPECT_TRUE(Enabled(main, IDC_READ));
 
     // Plugged in again under its name: Read works without a detour through Setup.
     Replug(Logger(Times(kRecord, 2)));
     StartRun("wieder.txt");
     ASSERT_TRUE(WaitForEnd(10000));
     EXPECT_EQ(Times(kRow, 2), Table("wieder.txt"));
-    EXPECT_TRUE(ErrorBox(100).empty());
+    EXPECT_FALSE(ErrorBox(100));
 }
 
 TEST_F(Robustness, APortGoneWhenReadIsConfirmedTouchesNoFile)
 {
     const loggersim::Options options = Logger(kRecord);
     StartLogger(options);
-    ASSERT_FALSE(StartProgram().empty());
-    WriteFile(dir + "/alt.txt", "the old table");
+    ASSERT_TRUE(StartProgram());
+    WriteFile(Path("alt.txt"), "the old table");
     for (const std::string name : { "alt.txt", "neu.txt" }) {
         SCOPED_TRACE(name);
         // The chooser is open while the cable goes.
-        ASSERT_TRUE(driver().Click(main, IDC_READ));
-        const std::string chooser = driver().WaitOwned(main, 10000);
+        ASSERT_TRUE(Click(main, IDC_READ));
+        const HWND chooser = WaitOwned(main, 10000);
         cable->Pull();
         Sleep(500);
-        driver().SetText(chooser, kChooserName, WinePath(dir + "/" + name));
-        driver().Click(chooser, kOk);
+        SetText(chooser, kChooserName, Path(name));
+        Click(chooser, kOk);
         EXPECT_TRUE(Says(Dismiss(ErrorBox(5000)), "Die Verbindung \xC3\xBC" "ber COM 2 ist unterbrochen"));
         EXPECT_FALSE(Locked());
         Replug(options);  // back for the next round: Read finds the port again
     }
     EXPECT_EQ("the old table", Table("alt.txt"));
-    EXPECT_FALSE(Exists(dir + "/neu.txt"));
+    EXPECT_FALSE(Exists(Path("neu.txt")));
     EXPECT_EQ("", sim->Received());
 }
 
 TEST_F(Robustness, RepeatedUseLeavesTheProgramHoldingNoMore)
 {
     StartLogger(Logger(Times(kRecord, 10), 1042, true));  // the records stay after an erase
-    ASSERT_FALSE(StartProgram().empty());
+    ASSERT_TRUE(StartProgram());
     // Everything a user does: read out, erase, reopen the port, look at the About box.
     int erases = 0;
     const auto useOnce = [&] {
-        std::filesystem::remove(dir + "/runde.txt");  // a table that is there would be asked about first
+        std::filesystem::remove(Path("runde.txt"));  // a table that is there would be asked about first
         StartRun("runde.txt");
         ASSERT_TRUE(WaitForEnd(10000));
-        ASSERT_TRUE(driver().ConfirmErase(main));
+        ASSERT_TRUE(ConfirmErase(main));
         ASSERT_TRUE(sim->WaitErases(++erases, 3000));
         Dismiss(OpenPortDialog());  // OK: the port is closed and opened again
-        driver().SysCommand(main, 0x10);
-        Dismiss(driver().WaitOwned(main, 5000));
+        SysCommand(main, 0x10);
+        Dismiss(WaitOwned(main, 5000));
     };
     useOnce();  // the first use loads what stays loaded
-    const std::vector<std::string> before = driver().Handles(main);
-    const int windows = driver().Windows(main);
+    const std::vector<std::string> before = Handles(main);
+    const int windows = Windows(main);
     ASSERT_FALSE(before.empty());
     constexpr int kRounds = 3;
     for (int round = 0; round < kRounds; ++round)
         useOnce();
 
-    EXPECT_TRUE(ErrorBox(10).empty());
-    EXPECT_EQ(windows, driver().Windows(main));
-    for (const auto& [handle, more] : driver().HandlesGrown(main, before, kRounds))
+    EXPECT_FALSE(ErrorBox(10));
+    EXPECT_EQ(windows, Windows(main));
+    for (const auto& [handle, more] : HandlesGrown(main, before, kRounds))
         ADD_FAILURE() << more << " more: " << handle;
 }
 

@@ -4,12 +4,8 @@
 // run them by name, with their settings in the environment.
 #include "Fixture.h"
 
-#include <csignal>
+#include <chrono>
 #include <cstdio>
-#include <dirent.h>
-#include <map>
-#include <sstream>
-#include <sys/stat.h>
 
 namespace e2e {
 namespace {
@@ -24,6 +20,15 @@ long EnvNumber(const char* name, long fallback)
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
+// A folder named in the environment by its Linux path, as a Windows path.
+std::string EnvFolder(const char* name, const std::string& fallback)
+{
+    const char* value = std::getenv(name);
+    std::string path = value && *value ? "Z:" + std::string(value) : fallback;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
 // The benchmark's record: a logger line of the README's shape, 32 characters,
 // and its row of 40 bytes.
 constexpr char kLongRecord[] = " 31126 7 021.01013.945.1 996.2\r\n";
@@ -35,14 +40,14 @@ protected:
     void Restart(loggersim::Options options)
     {
         if (program.Running()) {
-            driver().Close(main);
+            Close(main);
             ASSERT_TRUE(program.WaitExit(10000));
         }
         if (sim)
             sim->Stop();
         StartLogger(std::move(options));
-        ASSERT_FALSE(StartProgram().empty());
-        pid = program.HostPid();
+        ASSERT_TRUE(StartProgram());
+        pid = program.UnixPid();
         ASSERT_GT(pid, 0) << "the program's own process is not known";
     }
 
@@ -57,28 +62,28 @@ protected:
         return after - before;
     }
 
-    pid_t pid = -1;
+    long pid = -1;
 };
 
 // The main job without a display: a read-out through the program's windows,
 // leaving the table and a picture of the finished window in VX_OUT.
 TEST_F(Tools, DISABLED_MainJob)
 {
-    const std::string out = std::getenv("VX_OUT") ? std::getenv("VX_OUT") : dir;
+    const std::string out = EnvFolder("VX_OUT", dir);
     const int lines = static_cast<int>(EnvNumber("VX_LINES", 400));
     Restart(Logger(loggersim::MakeRecords(lines)));
-    const std::string table = out + "/messwerte.txt";
+    const std::string table = out + "\\messwerte.txt";
     std::filesystem::remove(table);
-    ASSERT_TRUE(driver().ChooseTableFile(main, WinePath(table))) << "Read opened no file chooser";
+    ASSERT_TRUE(ChooseTableFile(main, table)) << "Read opened no file chooser";
     std::printf("main job: reading out %d records from the simulated logger...\n", lines);
-    ASSERT_TRUE(driver().WaitReadOutStarted(main, 3000));
+    ASSERT_TRUE(WaitReadOutStarted(main, 3000));
     ASSERT_TRUE(WaitForEnd(5 * 60 * 1000));
-    std::printf("main job: received bytes shown: %s\n", driver().Text(main, IDC_BYTES).c_str());
+    std::printf("main job: received bytes shown: %s\n", Text(main, IDC_BYTES).c_str());
     std::printf("main job: table file %s (%zu bytes)\n", table.c_str(), ReadFile(table).size());
     EXPECT_FALSE(ReadFile(table).empty());
     Sleep(300);
-    ASSERT_TRUE(Session::Get().Screenshot(out + "/screenshot.png"));
-    std::printf("main job: screenshot %s/screenshot.png\n", out.c_str());
+    ASSERT_TRUE(Screenshot(out + "\\screenshot.png"));
+    std::printf("main job: screenshot %s\\screenshot.png\n", out.c_str());
 }
 
 // Figures of a read-out paced at 9600 baud (VX_PACED characters) and one sent
@@ -90,16 +95,15 @@ TEST_F(Tools, DISABLED_Benchmark)
     for (const bool paced : { true, false }) {
         const size_t records = static_cast<size_t>(EnvNumber(paced ? "VX_PACED" : "VX_UNPACED", paced ? 16384 : 1048576)) / 32;
         Restart(Logger(Times(kLongRecord, records), paced ? 1042 : 0));
-        const std::string name = paced ? "paced.txt" : "unpaced.txt", path = dir + "/" + name;
+        const std::string name = paced ? "paced.txt" : "unpaced.txt", path = Path(name);
         const size_t chars = records * 32, tableSize = records * 40;
         Clock::time_point complete{};
         // The chooser's own cost is not the read-out's: the CPU is counted from the run's start.
         StartRun(name);
         const double cpu = CpuOver([&] {
-            while (!driver().Enabled(main, IDC_ERASE)) {
-                struct stat st;
-                if (complete == Clock::time_point{} && stat(path.c_str(), &st) == 0 &&
-                    static_cast<size_t>(st.st_size) >= tableSize)
+            while (!Enabled(main, IDC_ERASE)) {
+                std::error_code error;
+                if (complete == Clock::time_point{} && std::filesystem::file_size(path, error) >= tableSize && !error)
                     complete = Clock::now();
                 Sleep(paced ? 20 : 5);
             }
@@ -121,7 +125,7 @@ TEST_F(Tools, DISABLED_Benchmark)
         }
         const double idle = CpuOver([] { Sleep(10000); });
         std::printf("idle     CPU over 10 s with the port open: %.3f s (%.2f %%)\n", idle, idle * 10.0);
-        const double erase = CpuOver([&] { ASSERT_TRUE(driver().ConfirmErase(main) && sim->WaitErases(1, 3000)); });
+        const double erase = CpuOver([&] { ASSERT_TRUE(ConfirmErase(main) && sim->WaitErases(1, 3000)); });
         std::printf("erase    CPU from Delete to the command sent (pause to the next second included): %.3f s\n", erase);
         const long peak = ProcessStatus(pid, "VmHWM:");
         ASSERT_GE(peak, 0) << "the peak memory could not be measured";
@@ -130,18 +134,15 @@ TEST_F(Tools, DISABLED_Benchmark)
 
     // strace slows every system call: its read-out gives the count of writes, no times.
     Restart(Logger(Times(kLongRecord, 1024)));
-    const std::string log = dir + "/strace.log", table = dir + "/counted.txt";
-    Process strace = Spawn({ "strace", "-f", "-y", "-qq", "-e", "trace=write,pwrite64,writev,pwritev", "-o", log, "-p",
-                             std::to_string(pid) },
-                           dir, dir + "/strace.err");
-    for (int i = 0; i < 200 && ReadFile(log).empty(); ++i)
-        Sleep(20);  // attached once its log has begun: the program's threads write to the server all the time
-    ASSERT_FALSE(ReadFile(log).empty()) << "strace could not watch the program";
+    const std::string log = Path("strace.log"), table = Path("counted.txt"), tracer = UnixPath(Path("strace.pid"));
+    ASSERT_EQ(0, Shell("strace -f -y -qq -e trace=write,pwrite64,writev,pwritev -o '" + UnixPath(log) + "' -p " +
+                       std::to_string(pid) + " & echo $! >'" + tracer + "'"));
+    // Attached once its log has begun: the program's threads write to the server all the time.
+    ASSERT_TRUE(WaitFor([&] { return !ReadFile(log).empty(); }, 4000)) << "strace could not watch the program";
     StartRun("counted.txt");
     ASSERT_TRUE(WaitForEnd(120000));
-    kill(strace.pid, SIGINT);
-    strace.WaitExit(5000);
-    const std::string trace = ReadFile(log), mark = "<" + table + ">";
+    Shell("kill -INT $(cat '" + tracer + "'); while kill -0 $(cat '" + tracer + "') 2>/dev/null; do sleep 0.05; done");
+    const std::string trace = ReadFile(log), mark = "<" + UnixPath(table) + ">";
     long writes = 0;
     for (size_t at = trace.find(mark); at != std::string::npos; at = trace.find(mark, at + 1))
         ++writes;
@@ -164,24 +165,23 @@ TEST_F(Tools, DISABLED_Soak)
         int windows, files;
     };
     const auto measure = [&] {
-        int files = -2;  // Wine keeps a host file behind most of a process's handles; "." and ".." are none
-        if (DIR* fds = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str())) {
-            while (readdir(fds))
-                ++files;
-            closedir(fds);
-        }
+        int files = 0;  // Wine keeps a host file behind most of a process's handles
+        std::error_code error;
+        for (std::filesystem::directory_iterator fd("Z:\\proc\\" + std::to_string(pid) + "\\fd", error), end;
+             !error && fd != end; fd.increment(error))
+            ++files;
         const Holdings h{ ProcessStatus(pid, "VmRSS:"), ProcessStatus(pid, "RssAnon:"), ProcessStatus(pid, "Threads:"),
-                          driver().Handles(main), driver().Windows(main), files };
+                          Handles(main), Windows(main), error ? -1 : files };
         EXPECT_TRUE(h.rss >= 0 && h.heap >= 0 && h.threads >= 0 && h.files >= 0 && h.windows >= 0 && !h.handles.empty())
             << "what the program holds could not be measured";
         return h;
     };
     Holdings compared{}, last{};
     for (int run = 1; run <= runs && !HasFailure(); ++run) {
-        std::filesystem::remove(dir + "/run.txt");  // a table that is there would be asked about first
+        std::filesystem::remove(Path("run.txt"));  // a table that is there would be asked about first
         StartRun("run.txt");
         ASSERT_TRUE(WaitForEnd(20000)) << "run " << run;
-        ASSERT_TRUE(driver().ConfirmErase(main) && sim->WaitErases(run, 3000)) << "run " << run;
+        ASSERT_TRUE(ConfirmErase(main) && sim->WaitErases(run, 3000)) << "run " << run;
         EXPECT_EQ(Times(kRow, 20), Table("run.txt")) << "run " << run;
         if (run == 1 || run == 5 || run % 10 == 0 || run == runs) {
             last = measure();
@@ -200,7 +200,7 @@ TEST_F(Tools, DISABLED_Soak)
                 kFirstCompared, runs, last.rss - compared.rss, last.heap - compared.heap,
                 static_cast<long>(last.handles.size()) - static_cast<long>(compared.handles.size()),
                 last.windows - compared.windows, last.files - compared.files, last.threads - compared.threads);
-    for (const auto& [handle, more] : driver().HandlesGrown(main, compared.handles, runs - kFirstCompared))
+    for (const auto& [handle, more] : HandlesGrown(main, compared.handles, runs - kFirstCompared))
         ADD_FAILURE() << more << " more: " << handle;
     EXPECT_EQ(compared.windows, last.windows);
     EXPECT_EQ(compared.files, last.files);
@@ -211,29 +211,22 @@ TEST_F(Tools, DISABLED_Soak)
 // own, so that no closed window leaves a trace; cut out of the display.
 TEST_F(Tools, DISABLED_Screenshots)
 {
-    const auto take = [&](const std::string& dialog, const std::string& name) {
+    const auto take = [&](HWND dialog, const std::string& name) {
         Sleep(500);  // let it paint
-        int left = INT32_MAX, top = INT32_MAX, right = 0, bottom = 0;
-        for (const std::string& window : { main, dialog }) {
-            int x, y, w, h;
-            if (window.empty() || !(std::istringstream(driver().Call("rect " + window)) >> x >> y >> w >> h))
-                continue;
-            left = std::min(left, x), top = std::min(top, y), right = std::max(right, x + w), bottom = std::max(bottom, y + h);
-        }
-        ASSERT_GT(right, left) << name;
-        const char* dpi = std::getenv("VX_E2E_DPI");
-        const std::string path = Session::Get().Work() + "/screenshots/" + name +
-                                 (dpi && *dpi ? std::string("-") + dpi + "dpi" : "") + ".png";
-        std::filesystem::create_directories(Session::Get().Work() + "/screenshots");
-        std::filesystem::remove(path);
+        RECT all;
+        GetWindowRect(main, &all);
+        if (RECT r; dialog && GetWindowRect(dialog, &r))
+            UnionRect(&all, &all, &r);
         constexpr int kMargin = 8;
-        const std::string command = "import -display " + Session::Get().Display() + " -window root -crop " +
-                                    std::to_string(right - left + 2 * kMargin) + "x" +
-                                    std::to_string(bottom - top + 2 * kMargin) + "+" +
-                                    std::to_string(std::max(0, left - kMargin)) + "+" +
-                                    std::to_string(std::max(0, top - kMargin)) + " +repage '" + path + "' 2>/dev/null";
-        ASSERT_EQ(0, std::system(command.c_str())) << "cannot take " << name;
-        EXPECT_EQ("\x89PNG", ReadFile(path).substr(0, 4)) << name;
+        const char* dpi = std::getenv("VORLIX_DPI");
+        const std::string folder = Work() + "\\screenshots";
+        std::filesystem::create_directories(folder);
+        const std::string crop = std::to_string(all.right - all.left + 2 * kMargin) + "x" +
+                                 std::to_string(all.bottom - all.top + 2 * kMargin) + "+" +
+                                 std::to_string(std::max(0L, all.left - kMargin)) + "+" +
+                                 std::to_string(std::max(0L, all.top - kMargin));
+        EXPECT_TRUE(Screenshot(folder + "\\" + name + (dpi && *dpi ? std::string("-") + dpi + "dpi" : "") + ".png", crop))
+            << "cannot take " << name;
     };
     const loggersim::Options logger = Logger(loggersim::MakeRecords(20));
 
@@ -241,24 +234,24 @@ TEST_F(Tools, DISABLED_Screenshots)
     Restart(logger);
     StartRun("messwerte.txt");
     ASSERT_TRUE(WaitForEnd(8000));
-    take("", "main-window");
+    take(nullptr, "main-window");
 
     Restart(logger);
-    std::string dialog = OpenPortDialog();
+    HWND dialog = OpenPortDialog();
     take(dialog, "port-dialog");
-    driver().Click(dialog, kCancel);
+    Click(dialog, kCancel);
 
     Restart(logger);
-    ASSERT_TRUE(driver().Click(main, IDC_ERASE));
-    dialog = driver().WaitOwned(main, 5000);
+    ASSERT_TRUE(Click(main, IDC_ERASE));
+    dialog = WaitOwned(main, 5000);
     take(dialog, "erase-confirmation");
-    driver().Click(dialog, kCancel);
+    Click(dialog, kCancel);
 
     Restart(logger);
-    driver().SysCommand(main, 0x10);
-    dialog = driver().WaitOwned(main, 5000);
+    SysCommand(main, 0x10);
+    dialog = WaitOwned(main, 5000);
     take(dialog, "about-box");
-    driver().Click(dialog, kOk);
+    Click(dialog, kOk);
 }
 
 }  // namespace

@@ -2,34 +2,93 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <random>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <poll.h>
-#include <random>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
+#endif
 
 namespace loggersim {
 namespace {
 const char kReadCommand[] = "(254.1.)";
 const char kEraseCommand[] = "(251.1.)";
 constexpr size_t kCommandLength = 8;
+using Clock = std::chrono::steady_clock;
 
-void SleepUntil(const timespec& deadline)
+// The device, the same on both systems: a pty end on Linux, a COM port on Windows.
+#ifdef _WIN32
+Device OpenDevice(const std::string& path, std::string* error)
 {
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
+    const HANDLE h = CreateFileA(("\\\\.\\" + path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    COMMTIMEOUTS timeouts = { 10, 0, 50, 0, 0 };  // a read waits up to 50 ms for the first byte
+    if (h == INVALID_HANDLE_VALUE || !SetCommTimeouts(h, &timeouts)) {
+        if (error)
+            *error = path + ": error " + std::to_string(GetLastError());
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+        return kNoDevice;
+    }
+    return reinterpret_cast<Device>(h);
+}
+// Bytes read, 0 when none came within 50 ms, -1 when the cable is gone.
+long ReadDevice(Device d, char* buffer, size_t size)
+{
+    DWORD n = 0;
+    return ReadFile(reinterpret_cast<HANDLE>(d), buffer, static_cast<DWORD>(size), &n, nullptr) ? static_cast<long>(n) : -1;
+}
+long WriteDevice(Device d, const char* data, size_t size)
+{
+    DWORD n = 0;
+    return WriteFile(reinterpret_cast<HANDLE>(d), data, static_cast<DWORD>(size), &n, nullptr) ? static_cast<long>(n) : -1;
+}
+void DrainDevice(Device d) { FlushFileBuffers(reinterpret_cast<HANDLE>(d)); }
+void CloseDevice(Device d) { CloseHandle(reinterpret_cast<HANDLE>(d)); }
+#else
+Device OpenDevice(const std::string& path, std::string* error)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+    if (fd < 0) {
+        if (error)
+            *error = path + ": " + std::strerror(errno);
+        return kNoDevice;
+    }
+    termios tio;
+    if (tcgetattr(fd, &tio) == 0) {
+        cfmakeraw(&tio);
+        tcsetattr(fd, TCSANOW, &tio);
+    }
+    return fd;
+}
+long ReadDevice(Device d, char* buffer, size_t size)
+{
+    pollfd p = { static_cast<int>(d), POLLIN, 0 };
+    const int ready = ::poll(&p, 1, 50);
+    if (ready < 0)
+        return errno == EINTR ? 0 : -1;
+    if (ready == 0)
+        return 0;
+    if (p.revents & (POLLERR | POLLNVAL))
+        return -1;
+    // The other end of the pty closed: the cable is gone.
+    const ssize_t n = ::read(static_cast<int>(d), buffer, size);
+    return n < 0 && (errno == EAGAIN || errno == EINTR) ? 0 : n <= 0 ? -1 : n;
+}
+long WriteDevice(Device d, const char* data, size_t size)
+{
+    for (;;) {
+        const ssize_t n = ::write(static_cast<int>(d), data, size);
+        if (n >= 0 || (errno != EINTR && errno != EAGAIN))
+            return n;
     }
 }
-
-timespec AddMicros(timespec t, long long micros)
-{
-    long long ns = t.tv_nsec + micros * 1000;
-    t.tv_sec += static_cast<time_t>(ns / 1000000000);
-    t.tv_nsec = static_cast<long>(ns % 1000000000);
-    return t;
-}
+void DrainDevice(Device d) { tcdrain(static_cast<int>(d)); }
+void CloseDevice(Device d) { ::close(static_cast<int>(d)); }
+#endif
 }  // namespace
 
 std::string MakeRecords(int lines, unsigned seed)
@@ -73,17 +132,9 @@ Simulator::~Simulator() { Stop(); }
 
 bool Simulator::Start(const std::string& path, std::string* error)
 {
-    m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
-    if (m_fd < 0) {
-        if (error)
-            *error = path + ": " + std::strerror(errno);
+    m_device = OpenDevice(path, error);
+    if (m_device == kNoDevice)
         return false;
-    }
-    termios tio;
-    if (tcgetattr(m_fd, &tio) == 0) {
-        cfmakeraw(&tio);
-        tcsetattr(m_fd, TCSANOW, &tio);
-    }
     m_stop = false;
     m_thread = std::thread([this] { Run(); });
     return true;
@@ -94,9 +145,9 @@ void Simulator::Stop()
     m_stop = true;
     if (m_thread.joinable())
         m_thread.join();
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
+    if (m_device != kNoDevice) {
+        CloseDevice(m_device);
+        m_device = kNoDevice;
     }
 }
 
@@ -128,27 +179,15 @@ void Simulator::Run()
 {
     std::string window;
     while (!m_stop) {
-        pollfd p = { m_fd, POLLIN, 0 };
-        const int ready = ::poll(&p, 1, 50);
-        if (ready < 0 && errno != EINTR)
-            return;
-        if (ready <= 0)
-            continue;
-        if (p.revents & (POLLERR | POLLNVAL))
-            return;
         char buffer[256];
-        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
-        if (n <= 0) {
-            // The cable is gone (the other end of the pty was closed).
-            if (n < 0 && (errno == EAGAIN || errno == EINTR))
-                continue;
+        const long n = ReadDevice(m_device, buffer, sizeof buffer);
+        if (n < 0)
             return;
-        }
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_received.append(buffer, static_cast<size_t>(n));
         }
-        for (ssize_t i = 0; i < n; ++i) {
+        for (long i = 0; i < n; ++i) {
             window += buffer[i];
             if (window.size() > kCommandLength)
                 window.erase(0, window.size() - kCommandLength);
@@ -175,39 +214,31 @@ void Simulator::Reply()
         m_firstSent = std::chrono::steady_clock::now();
     }
     m_sending = true;
-    timespec next;
-    clock_gettime(CLOCK_MONOTONIC, &next);
+    Clock::time_point next = Clock::now();
     size_t done = 0;
     bool paused = false;
     while (done < data.size() && !m_stop) {
         size_t chunk = data.size() - done;
         if (m_options.byteMicros > 0) {
             // Paced: every byte that is due now, then sleep until the next one.
-            timespec now;
-            clock_gettime(CLOCK_MONOTONIC, &now);
-            const long long late = (now.tv_sec - next.tv_sec) * 1000000LL + (now.tv_nsec - next.tv_nsec) / 1000;
+            const long long late = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - next).count();
             chunk = late < 0 ? 1 : std::min(chunk, static_cast<size_t>(1 + late / m_options.byteMicros));
             if (late < 0)
-                SleepUntil(next);
+                std::this_thread::sleep_until(next);
         }
         if (m_options.pauseAfter > 0 && !paused && done < m_options.pauseAfter)
             chunk = std::min(chunk, m_options.pauseAfter - done);
-        const ssize_t n = ::write(m_fd, data.data() + done, chunk);
-        if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN)
-                continue;
+        const long n = WriteDevice(m_device, data.data() + done, chunk);
+        if (n < 0)
             break;
-        }
         done += static_cast<size_t>(n);
         m_sent += static_cast<size_t>(n);
-        next = AddMicros(next, m_options.byteMicros * n);
+        next += std::chrono::microseconds(m_options.byteMicros * n);
         if (m_options.pauseAfter > 0 && !paused && done >= m_options.pauseAfter) {
             paused = true;
-            tcdrain(m_fd);
-            timespec now;
-            clock_gettime(CLOCK_MONOTONIC, &now);
-            SleepUntil(AddMicros(now, m_options.pauseMillis * 1000LL));
-            clock_gettime(CLOCK_MONOTONIC, &next);
+            DrainDevice(m_device);
+            std::this_thread::sleep_for(std::chrono::milliseconds(m_options.pauseMillis));
+            next = Clock::now();
         }
     }
     {

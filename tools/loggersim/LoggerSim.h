@@ -14,6 +14,10 @@
 
 namespace loggersim {
 
+// An open serial device: a file descriptor, or a Windows handle.
+using Device = long long;
+constexpr Device kNoDevice = -1;
+
 struct Options {
     std::string records;        // the stored records, exactly as the logger sends them
     bool raw = false;           // send `records` once per read-out even after an erase
@@ -33,7 +37,8 @@ public:
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
 
-    // Serves the device at `path` (a pty end) on a thread of its own.
+    // Serves the device at `path` (a pty end; on Windows a port name such as
+    // "COM30") on a thread of its own.
     bool Start(const std::string& path, std::string* error = nullptr);
     void Stop();
 
@@ -54,7 +59,7 @@ private:
     void Reply();
 
     Options m_options;
-    int m_fd = -1;
+    Device m_device = kNoDevice;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_sending{false};
