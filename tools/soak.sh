@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Long use in one program run: RUNS read-outs and erases (default 100), with
-# the process's memory and handle counts along the way.
-#   tools/soak.sh [RUNS]
-VX_RUNS="${1:-100}" exec "$(dirname "$0")/drive.sh" Soak
+# Long use in one program run: ROUNDS rounds (default 100) of read-out, erase,
+# Setup and About, with what the process holds along the way; fails when it
+# holds more at the end than after the first round.
+#   tools/soak.sh [ROUNDS]
+VX_ROUNDS="${1:-100}" exec "$(dirname "$0")/drive.sh" Soak 'Robustness.RepeatedUse*'

@@ -149,41 +149,17 @@ void Program::Kill()
     m_info = {};
 }
 
-namespace {
-// Whether two paths name the same file or folder, links followed.
-bool SameFile(const std::string& a, const std::string& b)
-{
-    BY_HANDLE_FILE_INFORMATION info[2] = {};
-    const std::string* paths[2] = { &a, &b };
-    for (int i = 0; i < 2; ++i) {
-        const HANDLE h = CreateFileA(paths[i]->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        const bool known = h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info[i]);
-        if (h != INVALID_HANDLE_VALUE)
-            CloseHandle(h);
-        if (!known)
-            return false;
-    }
-    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
-           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
-}
-}  // namespace
-
 long Program::UnixPid()
 {
     // Wine runs the program in a Linux process named after it, in its working directory.
+    const std::string found = m_cwd + "\\unix-pid.txt";
     if (!Running())
         return -1;
-    std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator("Z:\\proc", error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos ||
-            ReadFile(entry.path().string() + "\\cmdline").find("vorlix.exe") == std::string::npos)
-            continue;
-        if (SameFile(entry.path().string() + "\\cwd", m_cwd))
-            return std::atol(name.c_str());
-    }
-    return -1;
+    Shell("for p in $(pgrep -x vorlix.exe); do [ \"$(readlink /proc/$p/cwd)\" != '" + UnixPath(m_cwd) +
+          "' ] || echo $p; done >'" + UnixPath(found) + "'");
+    const long pid = std::atol(ReadFile(found).c_str());
+    DeleteFileA(found.c_str());
+    return pid > 0 ? pid : -1;
 }
 
 double CpuSeconds(long unixPid)
@@ -364,7 +340,11 @@ bool WaitReadOutStarted(HWND main, int timeoutMs)
 
 bool WaitReadOutEnded(HWND main, int timeoutMs)
 {
-    return WaitFor([&] { return Enabled(main, IDC_ERASE); }, timeoutMs);
+    // The handler that gives the buttons back closes the table after them:
+    // once the window has answered a message of ours, that handler is done.
+    DWORD_PTR answer = 0;
+    return WaitFor([&] { return Enabled(main, IDC_ERASE); }, timeoutMs) &&
+           SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer);
 }
 
 namespace {

@@ -100,7 +100,8 @@ bool ChooseTableFile(HWND main, const std::string& path);
 bool ConfirmErase(HWND main);
 // The program locks the four buttons one by one when a read-out starts and
 // gives them back the same way at its end, Delete last both times: these
-// wait for Delete, so that the whole change has happened.
+// wait for Delete, so that the whole change has happened, and the end for
+// the table to be closed too.
 bool WaitReadOutStarted(HWND main, int timeoutMs);
 bool WaitReadOutEnded(HWND main, int timeoutMs);
 

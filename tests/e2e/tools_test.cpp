@@ -1,7 +1,7 @@
 // The tools that drive the real program but are no tests: the main job's
-// read-out, the benchmark, the soak and the user guide's pictures. Disabled
-// here; tools/main-job.sh, benchmark.sh, soak.sh and update-screenshots.sh
-// run them by name, with their settings in the environment.
+// read-out, the benchmark and the user guide's pictures. Disabled here;
+// tools/main-job.sh, benchmark.sh and update-screenshots.sh run them by
+// name, with their settings in the environment.
 #include "Fixture.h"
 
 #include <chrono>
@@ -148,63 +148,6 @@ TEST_F(Tools, DISABLED_Benchmark)
         ++writes;
     std::printf("writes   %8d chars at 9600 baud: %ld writes to the table = %.1f per 1000 chars\n", 1024 * 32, writes,
                 writes * 1000.0 / (1024 * 32));
-}
-
-// Long use in one program run: VX_RUNS read-outs and erases, with what the
-// process holds along the way. It fails when the process holds more at the
-// last run than at the tenth, apart from the key Wine's file chooser leaves
-// open each time.
-TEST_F(Tools, DISABLED_Soak)
-{
-    const int runs = static_cast<int>(EnvNumber("VX_RUNS", 100));
-    constexpr int kFirstCompared = 10;
-    Restart(Logger(Times(kRecord, 20), 1042, true));  // the records stay after an erase
-    struct Holdings {
-        long rss, heap, threads;
-        std::vector<std::string> handles;
-        int windows, files;
-    };
-    const auto measure = [&] {
-        int files = 0;  // Wine keeps a host file behind most of a process's handles
-        std::error_code error;
-        for (std::filesystem::directory_iterator fd("Z:\\proc\\" + std::to_string(pid) + "\\fd", error), end;
-             !error && fd != end; fd.increment(error))
-            ++files;
-        const Holdings h{ ProcessStatus(pid, "VmRSS:"), ProcessStatus(pid, "RssAnon:"), ProcessStatus(pid, "Threads:"),
-                          Handles(main), Windows(main), error ? -1 : files };
-        EXPECT_TRUE(h.rss >= 0 && h.heap >= 0 && h.threads >= 0 && h.files >= 0 && h.windows >= 0 && !h.handles.empty())
-            << "what the program holds could not be measured";
-        return h;
-    };
-    Holdings compared{}, last{};
-    for (int run = 1; run <= runs && !HasFailure(); ++run) {
-        std::filesystem::remove(Path("run.txt"));  // a table that is there would be asked about first
-        StartRun("run.txt");
-        ASSERT_TRUE(WaitForEnd(20000)) << "run " << run;
-        ASSERT_TRUE(ConfirmErase(main) && sim->WaitErases(run, 3000)) << "run " << run;
-        EXPECT_EQ(Times(kRow, 20), Table("run.txt")) << "run " << run;
-        if (run == 1 || run == 5 || run % 10 == 0 || run == runs) {
-            last = measure();
-            std::printf("run %3d: RSS %ld KB (anonymous %ld KB), handles %zu, windows %d, open files %d, threads %ld\n",
-                        run, last.rss, last.heap, last.handles.size(), last.windows, last.files, last.threads);
-            std::fflush(stdout);
-            if (run == kFirstCompared)
-                compared = last;
-        }
-    }
-    std::printf("peak memory %ld KB\n", ProcessStatus(pid, "VmHWM:"));
-    if (runs <= kFirstCompared)
-        return;
-    std::printf("from run %d to run %d: RSS %+ld KB, anonymous %+ld KB, handles %+ld, windows %+d, open files %+d, "
-                "threads %+ld\n",
-                kFirstCompared, runs, last.rss - compared.rss, last.heap - compared.heap,
-                static_cast<long>(last.handles.size()) - static_cast<long>(compared.handles.size()),
-                last.windows - compared.windows, last.files - compared.files, last.threads - compared.threads);
-    for (const auto& [handle, more] : HandlesGrown(main, compared.handles, runs - kFirstCompared))
-        ADD_FAILURE() << more << " more: " << handle;
-    EXPECT_EQ(compared.windows, last.windows);
-    EXPECT_EQ(compared.files, last.files);
-    EXPECT_EQ(compared.threads, last.threads);
 }
 
 // Pictures of every window for the user guide, each from a program of its
