@@ -20,7 +20,7 @@ mkdir -p "$fonts"
 for font in sserife.fon sseriff.fon marlett.ttf; do
   [ -e "$fonts/$font" ] || cp "/usr/share/wine/fonts/$font" "$fonts/$font"
 done
-if [ "${3:-}" = desktop ] && ! grep -q '"Desktop"="Default"' "$prefix/user.reg"; then
+if [ "${3:-}" = desktop ] && ! grep -qs '"Desktop"="Default"' "$prefix/user.reg"; then
   wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >>"$log" 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1000x700 /f >>"$log" 2>&1
   wineserver -k; wineserver -w

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 #include <winternl.h>
 
 namespace e2e {
@@ -54,12 +53,18 @@ std::string UnixPath(const std::string& windowsPath)
     return path;
 }
 
+std::string WindowsPath(const std::string& unixPath)
+{
+    std::string path = "Z:" + unixPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
 const std::string& Work()
 {
     static const std::string work = [] {
         const char* unix = std::getenv("VX_E2E_WORK");
-        std::string path = "Z:" + std::string(unix && *unix ? unix : "/tmp/vorlix-e2e");
-        std::replace(path.begin(), path.end(), '/', '\\');
+        const std::string path = WindowsPath(unix && *unix ? unix : "/tmp/vorlix-e2e");
         fs::create_directories(path);
         return path;
     }();

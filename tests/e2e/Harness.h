@@ -20,6 +20,7 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 bool Exists(const std::string& path);
 std::string UnixPath(const std::string& windowsPath);
+std::string WindowsPath(const std::string& unixPath);
 // The folder the tests work in: Z: and VX_E2E_WORK.
 const std::string& Work();
 

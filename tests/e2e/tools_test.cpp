@@ -20,15 +20,6 @@ long EnvNumber(const char* name, long fallback)
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-// A folder named in the environment by its Linux path, as a Windows path.
-std::string EnvFolder(const char* name, const std::string& fallback)
-{
-    const char* value = std::getenv(name);
-    std::string path = value && *value ? "Z:" + std::string(value) : fallback;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
 // The benchmark's record: a logger line of the README's shape, 32 characters,
 // and its row of 40 bytes.
 constexpr char kLongRecord[] = " 31126 7 021.01013.945.1 996.2\r\n";
@@ -69,7 +60,8 @@ protected:
 // leaving the table and a picture of the finished window in VX_OUT.
 TEST_F(Tools, DISABLED_MainJob)
 {
-    const std::string out = EnvFolder("VX_OUT", dir);
+    const char* outFolder = std::getenv("VX_OUT");  // a Linux path
+    const std::string out = outFolder && *outFolder ? WindowsPath(outFolder) : dir;
     const int lines = static_cast<int>(EnvNumber("VX_LINES", 400));
     Restart(Logger(loggersim::MakeRecords(lines)));
     const std::string table = out + "\\messwerte.txt";
