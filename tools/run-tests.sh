@@ -32,7 +32,7 @@ wineserver -w
 (setsid wineserver -p >/dev/null 2>&1 &)
 # The end-to-end tests' prefix, its windows in a virtual desktop.
 mkdir -p "$build/e2e"
-WINEPREFIX="$build/e2e/prefix" "$root/tools/wine-prefix.sh" "$build/e2e/prefix" "$build/e2e/wineboot.log" desktop
+"$root/tools/wine-prefix.sh" "$build/e2e/prefix" "$build/e2e/wineboot.log" desktop
 (WINEPREFIX="$build/e2e/prefix" setsid wineserver -p >/dev/null 2>&1 &)
 
 cd "$build"

@@ -6,6 +6,7 @@
 #include "LoggerSim.h"
 #include "ui/resource.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
@@ -28,6 +29,14 @@ inline std::string Times(const std::string& text, size_t n)
     while (n-- > 0)
         all += text;
     return all;
+}
+
+// A setting of the tools that run these tests longer or bigger, from the
+// environment; `fallback` when it is not set.
+inline long EnvNumber(const char* name, long fallback)
+{
+    const char* value = std::getenv(name);
+    return value && *value ? std::atol(value) : fallback;
 }
 
 // A logger holding `records`; `raw` keeps them after an erase. 1042 µs a byte is 9600 baud.

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <random>
 
 namespace e2e {
@@ -144,8 +143,7 @@ TEST_F(Robustness, APortGoneWhenReadIsConfirmedTouchesNoFile)
 // VX_ROUNDS rounds instead of 3.
 TEST_F(Robustness, RepeatedUseLeavesTheProgramHoldingNoMore)
 {
-    const char* asked = std::getenv("VX_ROUNDS");
-    const int rounds = asked && *asked ? std::atoi(asked) : 3;
+    const int rounds = static_cast<int>(EnvNumber("VX_ROUNDS", 3));
     StartLogger(Logger(Times(kRecord, 10), 1042, true));  // the records stay after an erase
     ASSERT_TRUE(StartProgram());
     const long pid = program.UnixPid();

@@ -12,12 +12,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-long EnvNumber(const char* name, long fallback)
-{
-    const char* value = std::getenv(name);
-    return value && *value ? std::atol(value) : fallback;
-}
-
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 // The benchmark's record: a logger line of the README's shape, 32 characters,
