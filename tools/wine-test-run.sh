@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Runs a Windows test program under Wine with eight fresh virtual cables:
-# COM11-COM12, COM13-COM14, ... COM25-COM26, each pair the two ends of a socat
-# pty pair. Needs WINEPREFIX (an initialised prefix) in the environment.
+# Runs a Windows test program under Wine with two fresh virtual cables,
+# COM11-COM12 and COM13-COM14, each pair the two ends of a socat pty pair. Needs WINEPREFIX (an initialised prefix) in the environment.
 # With VORLIX_DPI set, the display has that many dots per inch meanwhile.
 set -u
 : "${WINEPREFIX:?WINEPREFIX must name an initialised Wine prefix}"
@@ -16,17 +15,17 @@ cleanup() {
   [ -n "${VORLIX_DPI:-}" ] && set_dpi 96
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
   wait 2>/dev/null
-  for n in $(seq 11 26); do rm -f "$WINEPREFIX/dosdevices/com$n"; done
+  for n in $(seq 11 14); do rm -f "$WINEPREFIX/dosdevices/com$n"; done
   rm -rf "$dir"
 }
 trap cleanup EXIT
 [ -n "${VORLIX_DPI:-}" ] && set_dpi "$VORLIX_DPI"
 
-for k in $(seq 0 7); do
+for k in 0 1; do
   socat pty,raw,echo=0,link="$dir/a$k" pty,raw,echo=0,link="$dir/b$k" 2>/dev/null &
   pids+=($!)
 done
-for k in $(seq 0 7); do
+for k in 0 1; do
   for _ in $(seq 100); do [ -e "$dir/a$k" ] && [ -e "$dir/b$k" ] && break; sleep 0.02; done
   ln -sfn "$dir/a$k" "$WINEPREFIX/dosdevices/com$((11 + 2 * k))"
   ln -sfn "$dir/b$k" "$WINEPREFIX/dosdevices/com$((12 + 2 * k))"

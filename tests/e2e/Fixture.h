@@ -6,16 +6,12 @@
 #include "LoggerSim.h"
 #include "ui/resource.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
 
 namespace e2e {
 
 constexpr int kOk = IDOK, kCancel = IDCANCEL, kYes = IDYES, kNo = IDNO;
-constexpr int kReturn = VK_RETURN, kEscape = VK_ESCAPE;
-
 constexpr char kErrorBoxTitle[] = "Vorlix: Fehler / Error";
 
 // A logger record and the table row it must give, both written out by hand:
@@ -49,6 +45,14 @@ inline loggersim::Options Logger(std::string records, long byteMicros = 1042, bo
     return options;
 }
 
+// Whether `text` holds `part`, with the text in the failure message.
+inline ::testing::AssertionResult Says(const std::string& text, const std::string& part)
+{
+    if (text.find(part) != std::string::npos)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "\"" << part << "\" is not in:\n" << text;
+}
+
 class VorlixTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -58,9 +62,7 @@ protected:
         // Emptied, and a cable that a crashed run left in it pulled.
         ASSERT_EQ(0, Shell("mkdir -p '" + UnixPath(dir) + "' && cd '" + UnixPath(dir) +
                            "' && { [ ! -f socat.pid ] || kill $(cat socat.pid); find . -mindepth 1 -delete; }"));
-        cable = std::make_unique<Cable>(dir);
-        ASSERT_TRUE(cable->Ok()) << "socat did not make the cable";
-        LinkComPorts({ { 2, cable->ComEnd() } });
+        Plug();
     }
 
     void TearDown() override
@@ -71,8 +73,22 @@ protected:
         cable.reset();
     }
 
+    // A new cable on COM 2 (and the other ports `more` names): the adapter plugged in (again).
+    void Plug(std::vector<int> more = {})
+    {
+        cable.reset();  // the old one pulled first: both keep their socat's process id in the same file
+        cable = std::make_unique<Cable>(dir);
+        ASSERT_TRUE(cable->Ok()) << "socat did not make the cable";
+        std::vector<std::pair<int, std::string>> links = { { 2, cable->ComEnd() } };
+        for (int port : more)
+            links.emplace_back(port, cable->ComEnd());
+        LinkComPorts(links);
+    }
+
     void StartLogger(loggersim::Options options)
     {
+        if (sim)
+            sim->Stop();
         sim = std::make_unique<loggersim::Simulator>(std::move(options));
         std::string error;
         ASSERT_TRUE(sim->Start("COM30", &error)) << error;
@@ -111,24 +127,49 @@ protected:
     }
 
     std::string Path(const std::string& name) const { return dir + "\\" + name; }
-    std::string Setting() const { return ReadFile(Path("vxsetup.ini")); }
+    std::string Table(const std::string& name) const { return ReadFile(Path(name)); }
+    std::string Setting() const { return Table("vxsetup.ini"); }
     void PutSetting(const std::string& content) const { WriteFile(Path("vxsetup.ini"), content); }
-    // Opens the Port dialog with Setup and returns it.
+
+    // Clicks `button` in the main window; the dialog or box it opens.
+    HWND Open(int button)
+    {
+        EXPECT_TRUE(Click(main, button));
+        return WaitOwned(main, 10000);
+    }
     HWND OpenPortDialog()
     {
-        EXPECT_TRUE(Click(main, IDC_SETUP));
-        const HWND dialog = WaitOwned(main, 5000);
-        EXPECT_EQ("Com Port", Title(dialog));
+        const HWND dialog = Open(IDC_SETUP);
+        EXPECT_EQ("Com Port", Text(dialog));
         return dialog;
     }
+    // Read, the file named in the chooser and confirmed; false when no chooser appeared.
+    bool ChooseTableFile(const std::string& path)
+    {
+        const HWND chooser = Open(IDC_READ);
+        SetText(chooser, kChooserName, path);
+        return chooser && Click(chooser, kOk) && WaitGone(chooser, 3000);
+    }
+    // Delete, and Yes in its confirmation; false when no confirmation appeared.
+    bool ConfirmErase() { return Click(Open(IDC_ERASE), kOk); }
 
-    // Read, the file named, and the four buttons locked.
+    // The program locks the four buttons one by one when a read-out starts
+    // and gives them back the same way at its end, Delete last both times.
+    // So these wait for Delete; a read-out has started once the file is named
+    // and the buttons are locked.
     void StartRun(const std::string& name)
     {
-        ASSERT_TRUE(ChooseTableFile(main, Path(name)));
-        ASSERT_TRUE(WaitReadOutStarted(main, 3000)) << "the buttons lock during the run";
+        ASSERT_TRUE(ChooseTableFile(Path(name)));
+        ASSERT_TRUE(WaitFor([&] { return !Enabled(main, IDC_ERASE); }, 3000)) << "the buttons lock during the run";
     }
-    bool WaitForEnd(int timeoutMs) { return WaitReadOutEnded(main, timeoutMs); }
+    // The handler that gives the buttons back closes the table after them:
+    // once the window has answered a message of ours, that handler is done.
+    bool WaitForEnd(int timeoutMs)
+    {
+        DWORD_PTR answer = 0;
+        return WaitFor([&] { return Enabled(main, IDC_ERASE); }, timeoutMs) &&
+               SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer);
+    }
     bool Locked()
     {
         for (int id : { IDC_READ, IDC_SETUP, kOk, IDC_ERASE })
@@ -136,7 +177,6 @@ protected:
                 return false;
         return true;
     }
-    std::string Table(const std::string& name) const { return ReadFile(Path(name)); }
 
     std::string dir;
     std::unique_ptr<Cable> cable;
@@ -144,13 +184,5 @@ protected:
     Program program;
     HWND main = nullptr;
 };
-
-// Whether `text` holds `part`, with the text in the failure message.
-inline ::testing::AssertionResult Says(const std::string& text, const std::string& part)
-{
-    if (text.find(part) != std::string::npos)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "\"" << part << "\" is not in:\n" << text;
-}
 
 }  // namespace e2e

@@ -1,44 +1,133 @@
 // The end-to-end harness: the real vorlix.exe under Wine, worked through its
 // windows with the same calls a user's clicks end in, from a test program in
 // the same Wine desktop. Its cable is a socat pty pair: the program's COM
-// port at one end, the logger simulator on COM 30 at the other.
+// port at one end, the logger simulator on COM 30 at the other. What only
+// Linux can do (socat, the COM links, /proc) runs as a shell script.
 #pragma once
 
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
-#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 #include <windows.h>
 
 namespace e2e {
 
+namespace fs = std::filesystem;
+
 // Polls `done` every 10 ms until it holds; false when `timeoutMs` passed first.
-bool WaitFor(const std::function<bool()>& done, int timeoutMs);
+inline bool WaitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    for (const DWORD start = GetTickCount(); !done(); Sleep(10))
+        if (GetTickCount() - start > static_cast<DWORD>(timeoutMs))
+            return false;
+    return true;
+}
 
-// Files, by their Windows names (Z:\... for the Linux tree).
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& content);
-bool Exists(const std::string& path);
-std::string UnixPath(const std::string& windowsPath);
-std::string WindowsPath(const std::string& unixPath);
-// The folder the tests work in: Z: and VX_E2E_WORK.
-const std::string& Work();
+// ---- Files and the Linux side -----------------------------------------------------
 
-// Runs a Linux shell script and waits for it; its exit status.
-int Shell(const std::string& script);
+// Files by their Windows names: Z:\... for the Linux tree.
+inline std::string ReadFile(const std::string& path)
+{
+    std::ostringstream s;
+    s << std::ifstream(path, std::ios::binary).rdbuf();
+    return s.str();
+}
+
+inline void WriteFile(const std::string& path, const std::string& content)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+}
+
+inline std::string UnixPath(std::string windowsPath)
+{
+    std::replace(windowsPath.begin(), windowsPath.end(), '\\', '/');
+    return windowsPath.substr(2);  // the Z:
+}
+
+inline std::string WindowsPath(const std::string& unixPath)
+{
+    std::string path = "Z:" + unixPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+// The folder the tests work in: VX_E2E_WORK.
+inline const std::string& Work()
+{
+    static const std::string work = [] {
+        const char* unix = std::getenv("VX_E2E_WORK");
+        const std::string path = WindowsPath(unix && *unix ? unix : "/tmp/vorlix-e2e");
+        fs::create_directories(path);
+        return path;
+    }();
+    return work;
+}
+
+// Runs a Linux shell script and waits for it; its exit status. Wine starts a
+// Linux program when it is asked to, but gives no handle that can be waited
+// on: the script leaves its exit status in a file.
+inline int Shell(const std::string& script)
+{
+    static int count = 0;
+    const std::string base = Work() + "\\shell-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
+    const std::string status = UnixPath(base) + ".status";
+    WriteFile(base + ".sh", "(\n" + script + "\n) >>'" + UnixPath(Work()) + "/shell.log' 2>&1 </dev/null\n" +
+                                "echo $? >'" + status + ".tmp' && mv '" + status + ".tmp' '" + status + "'\n");
+    const std::string unixScript = UnixPath(base) + ".sh";
+    std::wstring command = L"sh \"" + std::wstring(unixScript.begin(), unixScript.end()) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info;
+    if (!CreateProcessW(L"Z:\\bin\\sh", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return -1;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    if (!WaitFor([&] { return fs::exists(base + ".status"); }, 60000))
+        return -1;
+    const int result = std::atoi(ReadFile(base + ".status").c_str());
+    fs::remove(base + ".sh");
+    fs::remove(base + ".status");
+    return result;
+}
+
 // Points COMn at the Linux device `target` for each link, and removes the
 // links of COM 1 to COM 9 that are not given.
-void LinkComPorts(const std::vector<std::pair<int, std::string>>& links);
+inline void LinkComPorts(const std::vector<std::pair<int, std::string>>& links)
+{
+    std::string script = "cd \"$WINEPREFIX/dosdevices\" && rm -f com1 com2 com3 com4 com5 com6 com7 com8 com9";
+    for (const auto& [port, target] : links)
+        script += " && ln -s '" + target + "' com" + std::to_string(port);
+    Shell(script);
+}
 
-// A socat pty pair in `dir`: `ComEnd()` for the program's COM port; the other
+// A socat pty pair in `dir`: ComEnd() for the program's COM port; the other
 // end becomes COM 30, where the logger simulator opens it.
 class Cable {
 public:
-    explicit Cable(const std::string& dir);
+    explicit Cable(const std::string& dir) : m_dir(UnixPath(dir))
+    {
+        const std::string d = "'" + m_dir + "'";
+        m_ok = Shell("rm -f " + d + "/com " + d + "/logger\n"
+                     "socat pty,raw,echo=0,link=" + d + "/com pty,raw,echo=0,link=" + d + "/logger >/dev/null 2>&1 &\n"
+                     "echo $! >" + d + "/socat.pid\n"
+                     "for i in $(seq 100); do [ -e " + d + "/com ] && [ -e " + d + "/logger ] && break; sleep 0.05; done\n"
+                     "ln -sfn " + d + "/logger \"$WINEPREFIX/dosdevices/com30\" && [ -e " + d + "/com ]") == 0;
+    }
     ~Cable() { Pull(); }
     bool Ok() const { return m_ok; }
     std::string ComEnd() const { return m_dir + "/com"; }
-    void Pull();  // the cable disappears: socat ends
+    // The cable disappears: socat ends.
+    void Pull()
+    {
+        if (m_ok)
+            Shell("kill $(cat '" + m_dir + "/socat.pid')");
+        m_ok = false;
+    }
 
 private:
     std::string m_dir;
@@ -49,72 +138,228 @@ private:
 class Program {
 public:
     ~Program() { Kill(); }
-    bool Start(const std::string& cwd);
-    bool WaitExit(int timeoutMs);
-    bool Running();
-    void Kill();
+    bool Start(const std::string& cwd)
+    {
+        Kill();
+        m_cwd = cwd;
+        std::wstring command = L"vorlix.exe";
+        STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+        const std::wstring exe(VORLIX_EXE, VORLIX_EXE + sizeof VORLIX_EXE - 1), dir(cwd.begin(), cwd.end());
+        return CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &startup,
+                              &m_info) != FALSE;
+    }
+    bool WaitExit(int timeoutMs)
+    {
+        return !m_info.hProcess || WaitForSingleObject(m_info.hProcess, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+    }
+    bool Running() { return !WaitExit(0); }
+    void Kill()
+    {
+        if (!m_info.hProcess)
+            return;
+        TerminateProcess(m_info.hProcess, 1);
+        WaitForSingleObject(m_info.hProcess, 10000);
+        CloseHandle(m_info.hProcess);
+        CloseHandle(m_info.hThread);
+        m_info = {};
+    }
     // The Linux process that runs it, for what only Linux tells (CPU, memory,
-    // system calls); -1 when it cannot be found.
-    long UnixPid();
+    // system calls); -1 when it cannot be found. Wine runs the program in a
+    // Linux process named after it, in its working directory.
+    long UnixPid()
+    {
+        const std::string found = m_cwd + "\\unix-pid.txt";
+        if (!Running())
+            return -1;
+        Shell("for p in $(pgrep -x vorlix.exe); do [ \"$(readlink /proc/$p/cwd)\" != '" + UnixPath(m_cwd) +
+              "' ] || echo $p; done >'" + UnixPath(found) + "'");
+        const long pid = std::atol(ReadFile(found).c_str());
+        fs::remove(found);
+        return pid > 0 ? pid : -1;
+    }
 
 private:
     PROCESS_INFORMATION m_info = {};
     std::string m_cwd;
 };
 
-// What Linux knows of a process: its CPU seconds (-1 when unknown), and a
-// number from its status, e.g. "VmHWM:" in KB (-1 when absent).
-double CpuSeconds(long unixPid);
-long ProcessStatus(long unixPid, const char* key);
+// A Linux process's CPU seconds; -1 when unknown. In /proc/PID/stat the name
+// in parentheses may hold blanks; utime and stime are the 12th and 13th fields
+// after it, in ticks of 1/100 s.
+inline double CpuSeconds(long unixPid)
+{
+    const std::string stat = ReadFile("Z:\\proc\\" + std::to_string(unixPid) + "\\stat");
+    std::istringstream fields(stat.substr(std::min(stat.size(), stat.rfind(')') + 1)));
+    std::string field;
+    double ticks = 0;
+    int i = 0;
+    for (; i < 13 && fields >> field; ++i)
+        ticks += i >= 11 ? std::stod(field) : 0;
+    return i < 13 ? -1 : ticks / 100.0;
+}
+
+// A number from a Linux process's status, e.g. "VmHWM:" in KB; -1 when absent.
+inline long ProcessStatus(long unixPid, const char* key)
+{
+    std::istringstream status(ReadFile("Z:\\proc\\" + std::to_string(unixPid) + "\\status"));
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(key, 0) == 0)
+            return std::atol(line.c_str() + strlen(key));
+    return -1;
+}
+
 // A picture of the display, or of the part of it `crop` gives ("WxH+X+Y").
-bool Screenshot(const std::string& path, const std::string& crop = std::string());
+inline bool Screenshot(const std::string& path, const std::string& crop = std::string())
+{
+    fs::remove(path);
+    return Shell("import -display \"$DISPLAY\" -window root " + (crop.empty() ? "" : "-crop " + crop + " +repage ") +
+                 "'" + UnixPath(path) + "'") == 0 &&
+           ReadFile(path).substr(0, 4) == "\x89PNG";
+}
 
 // ---- Windows, as a user sees them ---------------------------------------------
 
 constexpr int kChooserName = 0x47c;  // the file chooser's name field
 
-// The visible top-level window with this title; nullptr when none came in time.
-HWND WaitWindow(const std::string& title, int timeoutMs);
-// A visible window owned by `owner`: its dialog or message box.
-HWND WaitOwned(HWND owner, int timeoutMs);
+// The text of `window`, or of its control `id`, in UTF-8.
+inline std::string Text(HWND window, int id = 0)
+{
+    wchar_t buffer[4096] = L"";
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(id ? GetDlgItem(window, id) : window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer),
+                             SMTO_ABORTIFHUNG, 2000, &length))
+        return std::string();
+    std::string out(length * 3, '\0');
+    out.resize(WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length), &out[0], static_cast<int>(out.size()),
+                                   nullptr, nullptr));
+    return out;
+}
+
+// The first visible top-level window for which `match` holds; nullptr when none came in time.
+inline HWND WaitTopLevel(const std::function<bool(HWND)>& match, int timeoutMs)
+{
+    std::pair<const std::function<bool(HWND)>*, HWND> search{ &match, nullptr };
+    WaitFor(
+        [&] {
+            EnumWindows(
+                [](HWND h, LPARAM l) {
+                    auto* s = reinterpret_cast<decltype(search)*>(l);
+                    if (IsWindowVisible(h) && (*s->first)(h))
+                        s->second = h;
+                    return s->second ? FALSE : TRUE;
+                },
+                reinterpret_cast<LPARAM>(&search));
+            return search.second != nullptr;
+        },
+        timeoutMs);
+    return search.second;
+}
+
+inline HWND WaitWindow(const std::string& title, int timeoutMs)
+{
+    return WaitTopLevel([&](HWND h) { return Text(h) == title; }, timeoutMs);
+}
+
+// A window owned by `owner`: its dialog or message box.
+inline HWND WaitOwned(HWND owner, int timeoutMs)
+{
+    return WaitTopLevel([&](HWND h) { return h != owner && GetWindow(h, GW_OWNER) == owner; }, timeoutMs);
+}
+
 // Waits until the window is gone or hidden; false when it is still shown after the time.
-bool WaitGone(HWND window, int timeoutMs);
-std::string Title(HWND window);  // texts are UTF-8
-std::string Text(HWND dialog, int id);
-bool Enabled(HWND dialog, int id);
-bool Checked(HWND dialog, int id);
+inline bool WaitGone(HWND window, int timeoutMs)
+{
+    return WaitFor([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
+}
+
+inline bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+inline bool Checked(HWND dialog, int id) { return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
 // The texts of a dialog's static controls, one line each: what a message box says.
-std::string StaticTexts(HWND dialog);
-// Clicks a button as a user does; false when it is disabled, hidden or missing.
-bool Click(HWND dialog, int id);
-void SetText(HWND dialog, int id, const std::string& text);
-void Key(HWND window, int vk);  // to the control with the focus
-void Close(HWND window);        // the close box
-void SysCommand(HWND window, unsigned command);
-int Focus(HWND window);  // the id of the control with the focus
+inline std::string StaticTexts(HWND dialog)
+{
+    std::string all;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        char cls[16] = "";
+        GetClassNameA(c, cls, sizeof cls);
+        if (const std::string text = Text(c); lstrcmpiA(cls, "Static") == 0 && !text.empty())
+            all += text + "\n";
+    }
+    return all;
+}
 
-// Clicks Read in the main window, names the file in the chooser and confirms
-// it; false when no chooser appeared.
-bool ChooseTableFile(HWND main, const std::string& path);
-// Clicks Delete in the main window and Yes in its confirmation; false when
-// no confirmation appeared.
-bool ConfirmErase(HWND main);
-// The program locks the four buttons one by one when a read-out starts and
-// gives them back the same way at its end, Delete last both times: these
-// wait for Delete, so that the whole change has happened, and the end for
-// the table to be closed too.
-bool WaitReadOutStarted(HWND main, int timeoutMs);
-bool WaitReadOutEnded(HWND main, int timeoutMs);
+// Clicks a button as a user does; false when it is disabled, hidden or
+// missing. Posted, as a click is: the button's handler may open a modal dialog.
+inline bool Click(HWND dialog, int id)
+{
+    const HWND button = GetDlgItem(dialog, id);
+    return button && IsWindowEnabled(button) && IsWindowVisible(button) && PostMessageW(button, BM_CLICK, 0, 0);
+}
 
-// What the window's process holds: its kernel handles ("type name" each), and
-// how many windows, top-level and child.
-std::vector<std::string> Handles(HWND window);
-int Windows(HWND window);
-// The handles the process holds beyond `before`, with how many more of each.
-// Wine's file chooser leaves one registry key open each time it is shown (a
-// bare GetOpenFileNameW does the same): up to `choosersShown` of those are
-// left out. Wine closes the chooser's folder watch a moment after the chooser
-// has gone, so a growth is looked at again for a few seconds before it counts.
-std::map<std::string, int> HandlesGrown(HWND window, const std::vector<std::string>& before, int choosersShown);
+inline void SetText(HWND dialog, int id, const std::string& text)
+{
+    const std::wstring wide(text.begin(), text.end());  // the tests' paths are ASCII
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_ABORTIFHUNG,
+                        2000, &result);
+}
+
+// The control with the focus in `window`'s thread.
+inline HWND FocusOf(HWND window)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+// A key pressed and let go, to the control with the focus.
+inline void Key(HWND window, int vk)
+{
+    const HWND focus = FocusOf(window) ? FocusOf(window) : window;
+    PostMessageW(focus, WM_KEYDOWN, static_cast<WPARAM>(vk), 1);
+    PostMessageW(focus, WM_KEYUP, static_cast<WPARAM>(vk), 0xC0000001);
+}
+
+inline void SysCommand(HWND window, unsigned command) { PostMessageW(window, WM_SYSCOMMAND, command, 0); }
+inline void Close(HWND window) { SysCommand(window, SC_CLOSE); }  // the close box
+
+// What a process holds: its kernel handles, and its windows, top-level and child.
+inline int HandleCount(HWND window)
+{
+    // Wine reports no count through GetProcessHandleCount: every possible handle value is tried.
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    const HANDLE process = pid ? OpenProcess(PROCESS_DUP_HANDLE, FALSE, pid) : nullptr;
+    int count = process ? 0 : -1;
+    for (UINT_PTR value = 4; process && value < 4 * 16384; value += 4) {
+        HANDLE copy;
+        if (DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
+                            DUPLICATE_SAME_ACCESS))
+            count += CloseHandle(copy) ? 1 : 0;
+    }
+    if (process)
+        CloseHandle(process);
+    return count;
+}
+
+inline int Windows(HWND window)
+{
+    std::pair<DWORD, int> count{ 0, 0 };
+    GetWindowThreadProcessId(window, &count.first);
+    EnumWindows(
+        [](HWND h, LPARAM l) {
+            auto* c = reinterpret_cast<std::pair<DWORD, int>*>(l);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(h, &pid);
+            if (pid == c->first) {
+                ++c->second;
+                EnumChildWindows(h, [](HWND, LPARAM l) { return ++reinterpret_cast<std::pair<DWORD, int>*>(l)->second, TRUE; }, l);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count.second;
+}
 
 }  // namespace e2e

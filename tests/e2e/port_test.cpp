@@ -13,7 +13,7 @@ TEST_F(Port, FirstStartWritesTheDefaultAndOpensCom2)
     EXPECT_EQ("1\n", Setting());
     // The file lives in the working directory, not beside the program.
     const std::string exe = VORLIX_EXE;
-    EXPECT_FALSE(Exists(exe.substr(0, exe.find_last_of("/\\")) + "/vxsetup.ini"));
+    EXPECT_FALSE(fs::exists(exe.substr(0, exe.find_last_of("/\\")) + "/vxsetup.ini"));
 }
 
 TEST_F(Port, AStoredIndexOpensItsPortAndIsNotRewritten)
@@ -25,7 +25,7 @@ TEST_F(Port, AStoredIndexOpensItsPortAndIsNotRewritten)
     for (const auto& [content, com] : cases) {
         SCOPED_TRACE("COM " + std::to_string(com));
         PutSetting(content);
-        LinkComPorts({ { com, cable->ComEnd() } });
+        LinkComPorts({ { com, cable->ComEnd() } });  // the only port there is
         ASSERT_TRUE(StartProgram());
         EXPECT_FALSE(ErrorBox(1500));
         const HWND dialog = OpenPortDialog();
@@ -37,28 +37,20 @@ TEST_F(Port, AStoredIndexOpensItsPortAndIsNotRewritten)
     }
 }
 
-TEST_F(Port, MissingPortAtStartUpShowsTheErrorAndSetupRecovers)
-{
-    PutSetting("3\n");  // COM 4: not there
-    const std::string text = StartProgramWithError();
-    EXPECT_TRUE(Says(text, "Die Schnittstelle COM 4 gibt es nicht.\nThe port COM 4 does not exist.\n\n"
-                           "Vorhandene Schnittstellen / Ports on this PC: "));
-    const HWND dialog = OpenPortDialog();
-    EXPECT_TRUE(Checked(dialog, IDC_COM4));
-    ASSERT_TRUE(Click(dialog, IDC_COM2));
-    ASSERT_TRUE(Click(dialog, kOk));
-    EXPECT_FALSE(ErrorBox(1500)) << "COM 2 should have opened";
-    EXPECT_EQ("1\n", Setting());
-}
-
-TEST_F(Port, OkRewritesTheFileAndReopensThePortEvenUnchanged)
+TEST_F(Port, CancelKeepsIndexFileAndPortAndOkRewritesAndReopensEvenUnchanged)
 {
     PutSetting("2\r\n");
-    LinkComPorts({ { 3, cable->ComEnd() } });
+    Plug({ 3 });
     ASSERT_TRUE(StartProgram());
     ASSERT_FALSE(ErrorBox(1000));
-    const HWND dialog = OpenPortDialog();
+    HWND dialog = OpenPortDialog();
     EXPECT_TRUE(Checked(dialog, IDC_COM3));
+    ASSERT_TRUE(Click(dialog, IDC_COM1) && Click(dialog, kCancel) && WaitGone(dialog, 3000));
+    EXPECT_FALSE(ErrorBox(1000));
+    EXPECT_EQ("2\r\n", Setting());
+    dialog = OpenPortDialog();
+    EXPECT_TRUE(Checked(dialog, IDC_COM3)) << "the old index is kept";
+    EXPECT_FALSE(Checked(dialog, IDC_COM1));
     // Take COM 3 away: only a real reopen can notice.
     LinkComPorts({});
     ASSERT_TRUE(Click(dialog, kOk));
@@ -69,51 +61,40 @@ TEST_F(Port, OkRewritesTheFileAndReopensThePortEvenUnchanged)
 TEST_F(Port, AnotherPortIsSavedWhereTheProgramStartedNotWhereTheTableWent)
 {
     StartLogger(Logger(""));
-    LinkComPorts({ { 2, cable->ComEnd() }, { 4, cable->ComEnd() } });
+    Plug({ 4 });
     ASSERT_TRUE(StartProgram());
-    std::filesystem::create_directories(Path("tabellen"));
+    fs::create_directories(Path("tabellen"));
     StartRun("tabellen\\messung.txt");
     ASSERT_TRUE(WaitForEnd(6000));
     const HWND dialog = OpenPortDialog();
-    ASSERT_TRUE(Click(dialog, IDC_COM4));
-    ASSERT_TRUE(Click(dialog, kOk));
+    ASSERT_TRUE(Click(dialog, IDC_COM4) && Click(dialog, kOk));
     EXPECT_FALSE(ErrorBox(1500));
     EXPECT_EQ("3\n", Setting()) << "the next start from here must find the port chosen";
-    EXPECT_FALSE(Exists(Path("tabellen\\vxsetup.ini")));
+    EXPECT_FALSE(fs::exists(Path("tabellen\\vxsetup.ini")));
 }
 
-TEST_F(Port, CancelKeepsIndexFileAndPort)
+TEST_F(Port, AMissingPortIsNamedAndOkWithoutSelectionStoresMinusOneUntilSetupRecovers)
 {
-    ASSERT_TRUE(StartProgram());
+    PutSetting("7");  // COM 8: not there, and no button of the dialog's
+    EXPECT_TRUE(Says(StartProgramWithError(), "Die Schnittstelle COM 8 gibt es nicht.\nThe port COM 8 does not "
+                                              "exist.\n\nVorhandene Schnittstellen / Ports on this PC: "));
     HWND dialog = OpenPortDialog();
-    ASSERT_TRUE(Click(dialog, IDC_COM1));
-    ASSERT_TRUE(Click(dialog, kCancel));
-    EXPECT_FALSE(ErrorBox(1000));
-    EXPECT_EQ("1\n", Setting());
-    dialog = OpenPortDialog();
-    EXPECT_TRUE(Checked(dialog, IDC_COM2)) << "the old index is kept";
-    EXPECT_FALSE(Checked(dialog, IDC_COM1));
-    Click(dialog, kCancel);
-}
-
-TEST_F(Port, IndexSevenSelectsNothingAndOkWithoutSelectionStoresMinusOne)
-{
-    PutSetting("7");
-    EXPECT_TRUE(Says(StartProgramWithError(), "COM 8"));
-    const HWND dialog = OpenPortDialog();
     for (int id : { IDC_COM1, IDC_COM2, IDC_COM3, IDC_COM4 })
         EXPECT_FALSE(Checked(dialog, id));
     ASSERT_TRUE(Click(dialog, kOk));
     EXPECT_TRUE(Says(Dismiss(ErrorBox()), "Die Portnummer 0 ist ung\xC3\xBCltig; m\xC3\xB6gliche Ports sind COM 1 "
                                           "bis COM 255.\nThe port number 0 is invalid;"));
     EXPECT_EQ("-1\n", Setting());
-    EXPECT_TRUE(program.Running());
+    dialog = OpenPortDialog();
+    ASSERT_TRUE(Click(dialog, IDC_COM2) && Click(dialog, kOk));
+    EXPECT_FALSE(ErrorBox(1500)) << "COM 2 should have opened";
+    EXPECT_EQ("1\n", Setting());
 }
 
 TEST_F(Port, UnwritableSettingFileIsReportedAndTheProgramGoesOn)
 {
     // A folder in the file's place can be neither read nor written, even by root.
-    std::filesystem::create_directories(Path("vxsetup.ini"));
+    fs::create_directories(Path("vxsetup.ini"));
     EXPECT_TRUE(Says(StartProgramWithError(),
                      "Die Einstellung kann nicht in \"vxsetup.ini\" gespeichert werden; COM 2 wird nur bis zum "
                      "Programmende benutzt.\nThe setting cannot be saved in \"vxsetup.ini\"; COM 2 is used until "

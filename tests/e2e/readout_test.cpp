@@ -1,35 +1,31 @@
 // A read-out as a user does it: Read, name the file, wait for the buttons to come back.
 #include "Fixture.h"
 
-#include <algorithm>
-
 namespace e2e {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using ReadOut = VorlixTest;
 
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
 TEST_F(ReadOut, WholeRunGivesTheTableAndEndsTwoToFourSecondsAfterTheLastCharacter)
 {
     StartLogger(Logger(Times(kRecord, 60)));
     ASSERT_TRUE(StartProgram());
     StartRun("messung.txt");
-
     // The display counts while the lines come in.
-    std::string shownDuring;
+    long shownDuring = 0;
     while (sim->ReadOuts() == 0 || sim->Sending()) {
-        const std::string shown = Text(main, IDC_BYTES);
-        if (!shown.empty() && shown != "0")
-            shownDuring = shown;
+        shownDuring = std::max(shownDuring, std::atol(Text(main, IDC_BYTES).c_str()));
         Sleep(50);
     }
-    EXPECT_GT(std::atol(shownDuring.c_str()), 0);
-    EXPECT_LT(std::atol(shownDuring.c_str()), 1320);
+    EXPECT_GT(shownDuring, 0);
+    EXPECT_LT(shownDuring, 1320);
     ASSERT_TRUE(WaitForEnd(8000));
-    const double afterLast = std::chrono::duration<double>(Clock::now() - sim->LastSent()).count();
+    const double afterLast = SecondsSince(sim->LastSent());
     EXPECT_GE(afterLast, 1.9);
     EXPECT_LE(afterLast, 4.5);
-
     EXPECT_EQ("(254.1.)", sim->Received());
     EXPECT_EQ(Times(kRow, 60), Table("messung.txt"));
     EXPECT_EQ("1320", Text(main, IDC_BYTES)) << "the total is shown";
@@ -51,45 +47,27 @@ TEST_F(ReadOut, TheSimulatedLoggerGivesTheRowsTheReadmeShowsAndEachRunCountsFrom
     EXPECT_EQ("(254.1.)(254.1.)", sim->Received());
 }
 
-TEST_F(ReadOut, CancellingTheChooserChangesNothing)
-{
-    StartLogger(Logger(kRecord));
-    ASSERT_TRUE(StartProgram());
-    ASSERT_TRUE(Click(main, IDC_READ));
-    const HWND chooser = WaitOwned(main, 10000);
-    ASSERT_TRUE(Click(chooser, kCancel));
-    Sleep(500);
-    EXPECT_TRUE(Enabled(main, IDC_READ));
-    EXPECT_TRUE(Enabled(main, IDC_ERASE));
-    EXPECT_EQ("", sim->Received());
-}
-
-TEST_F(ReadOut, AnExistingTableIsReplacedOnlyAfterYes)
+TEST_F(ReadOut, AnExistingTableIsReplacedOnlyAfterYesAndCancelChangesNothing)
 {
     StartLogger(Logger(Times(kRecord, 2)));
     ASSERT_TRUE(StartProgram());
+    const HWND chooser = Open(IDC_READ);
+    ASSERT_TRUE(Click(chooser, kCancel) && WaitGone(chooser, 3000));
     WriteFile(Path("alt.txt"), "the old table");
-
     for (const int answer : { kNo, kYes }) {
         // A bare name gets ".txt", and so finds the table.
-        ASSERT_TRUE(ChooseTableFile(main, Path("alt")));
+        ASSERT_TRUE(ChooseTableFile(Path("alt")));
         const HWND question = WaitOwned(main, 5000);
-        EXPECT_EQ("Vorlix", Title(question));
-        const std::string text = StaticTexts(question);
-        EXPECT_TRUE(Says(text, "alt.txt\" existiert bereits. Ersetzen?\nThe file \"")) << text;
-        EXPECT_TRUE(Says(text, "alt.txt\" already exists. Replace it?"));
-        ASSERT_TRUE(Click(question, answer));
-        if (answer == kNo) {
-            Sleep(500);
-            EXPECT_EQ("the old table", Table("alt.txt")) << "No leaves it";
-            EXPECT_EQ("", sim->Received()) << "No sends nothing";
-            EXPECT_FALSE(Locked());
-        }
+        EXPECT_EQ("Vorlix", Text(question));
+        EXPECT_TRUE(Says(StaticTexts(question), "alt.txt\" existiert bereits. Ersetzen?\nThe file \""));
+        EXPECT_TRUE(Says(StaticTexts(question), "alt.txt\" already exists. Replace it?"));
+        ASSERT_TRUE(Click(question, answer) && WaitGone(question, 3000));
     }
-    ASSERT_TRUE(WaitReadOutStarted(main, 3000));
+    ASSERT_TRUE(WaitFor([&] { return Locked(); }, 3000));
     ASSERT_TRUE(WaitForEnd(10000));
+    EXPECT_EQ("(254.1.)", sim->Received()) << "Cancel and No send nothing";
     EXPECT_EQ(Times(kRow, 2), Table("alt.txt"));
-    EXPECT_FALSE(Exists(Path("alt")));
+    EXPECT_FALSE(fs::exists(Path("alt")));
 
     // An empty file holds no table: nothing to ask.
     WriteFile(Path("leer.txt"), "");
@@ -112,8 +90,7 @@ TEST_F(ReadOut, LongPauseEndsTheRunEarlyKeepingWhatCameBefore)
     const std::string before = Times(kRow, 13) + "05.03.07\t09:05\t 2,5\t";
     EXPECT_EQ(before, Table("pause.txt"));
     // What comes after the pause finds the file closed.
-    while (sim->Sending())
-        Sleep(100);
+    WaitFor([&] { return !sim->Sending(); }, 10000);
     Sleep(500);
     EXPECT_EQ(before, Table("pause.txt"));
 }
@@ -125,45 +102,39 @@ TEST_F(ReadOut, SilentLoggerEndsAtTheFirstTickTwoSecondsOn)
     StartRun("leer.txt");
     const auto start = Clock::now();
     ASSERT_TRUE(WaitForEnd(6000));
-    const double took = std::chrono::duration<double>(Clock::now() - start).count();
-    EXPECT_GE(took, 1.6);
-    EXPECT_LE(took, 2.6);
+    EXPECT_GE(SecondsSince(start), 1.6);
+    EXPECT_LE(SecondsSince(start), 2.6);
     EXPECT_EQ("", Table("leer.txt"));
     EXPECT_EQ("0", Text(main, IDC_BYTES));
 }
 
-TEST_F(ReadOut, FileHeldOpenByAnotherProgramIsReportedAndNothingIsSent)
-{
-    StartLogger(Logger(kRecord));
-    ASSERT_TRUE(StartProgram());
-    WriteFile(Path("besetzt.txt"), "in use");
-    // Another program holds it open without sharing.
-    const HANDLE held = CreateFileA(Path("besetzt.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    ChooseTableFile(main, Path("besetzt.txt"));
-    // It holds a table: first the question, then the refusal.
-    Click(WaitOwned(main, 5000), kYes);
-    const HWND box = ErrorBox(5000);
-    CloseHandle(held);
-    const std::string text = Dismiss(box);
-    EXPECT_TRUE(Says(text, "Die Datei \"Z:"));
-    EXPECT_TRUE(Says(text, "besetzt.txt\" kann nicht angelegt werden.\nThe file \""));
-    EXPECT_TRUE(Says(text, "Es wurde nichts ausgelesen; bitte einen anderen Namen w\xC3\xA4hlen.\n"
-                           "Nothing was read out; please choose another name."));
-    EXPECT_EQ("", sim->Received());
-    EXPECT_FALSE(Locked());
-    EXPECT_EQ("in use", Table("besetzt.txt"));
-}
-
-TEST_F(ReadOut, ClosedPortIsReportedBeforeTheFileIsTouched)
+TEST_F(ReadOut, ATableThatCannotBeHadOrAClosedPortSendNothingAndTouchNoFile)
 {
     PutSetting("3\n");  // COM 4: not there
     StartLogger(Logger(kRecord));
     StartProgramWithError();
     WriteFile(Path("behalten.txt"), "keep me");
-    ASSERT_TRUE(ChooseTableFile(main, Path("behalten.txt")));
+    ASSERT_TRUE(ChooseTableFile(Path("behalten.txt")));
     EXPECT_TRUE(Says(Dismiss(ErrorBox(5000)), "COM 4 ist nicht ge\xC3\xB6" "ffnet.\nCOM 4 is not open."));
     EXPECT_EQ("keep me", Table("behalten.txt"));
+
+    const HWND dialog = OpenPortDialog();  // back to COM 2
+    ASSERT_TRUE(Click(dialog, IDC_COM2) && Click(dialog, kOk));
+    WaitGone(dialog, 3000);
+    // Another program holds the table open without sharing.
+    WriteFile(Path("besetzt.txt"), "in use");
+    const HANDLE held = CreateFileA(Path("besetzt.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    ChooseTableFile(Path("besetzt.txt"));
+    Click(WaitOwned(main, 5000), kYes);  // it holds a table: first the question, then the refusal
+    const HWND box = ErrorBox(5000);
+    CloseHandle(held);
+    const std::string text = Dismiss(box);
+    EXPECT_TRUE(Says(text, "besetzt.txt\" kann nicht angelegt werden.\nThe file \"Z:"));
+    EXPECT_TRUE(Says(text, "Es wurde nichts ausgelesen; bitte einen anderen Namen w\xC3\xA4hlen.\n"
+                           "Nothing was read out; please choose another name."));
+    EXPECT_EQ("in use", Table("besetzt.txt"));
+    EXPECT_EQ("", sim->Received());
     EXPECT_FALSE(Locked());
 }
 
@@ -183,54 +154,32 @@ TEST_F(ReadOut, WriteErrorsDuringTheRunAreReportedAtItsEnd)
                            "characters were lost on the line 0 times."));
 }
 
-TEST_F(ReadOut, EscapeAndTheCloseBoxDuringARunKeepEveryCharacterReceived)
+TEST_F(ReadOut, EnterDoesNothingDuringARunAndEscapeOrTheCloseBoxKeepEveryCharacterReceived)
 {
     // One endless line of 1000 characters: nothing but the 250 ms rule writes
     // it out during the run, so up to a quarter of a second of it waits in
     // the buffer when the program ends. The run itself would end only 2 s
     // after the last character.
     const loggersim::Options options = Logger(std::string(1000, '7'), 1042, true);
-    StartLogger(options);
     for (const bool escape : { true, false }) {
         SCOPED_TRACE(escape ? "Escape" : "close box");
+        StartLogger(options);
         ASSERT_TRUE(StartProgram());
-        const std::string name = escape ? "escape.txt" : "schliessen.txt";
-        StartRun(name);
-        for (int i = 0; i < 300 && (sim->SentCount() < 1000 || sim->Sending()); ++i)
-            Sleep(10);
+        StartRun("tabelle.txt");
+        Key(main, VK_RETURN);
+        WaitFor([&] { return sim->SentCount() == 1000 && !sim->Sending(); }, 3000);
         ASSERT_EQ(1000u, sim->SentCount());
         Sleep(500);  // every character has arrived
-        ASSERT_TRUE(Locked()) << "the run is still on";
-        if (escape)
-            Key(main, kEscape);
-        else
-            Close(main);
+        ASSERT_TRUE(program.Running() && Locked()) << "the run goes on: Enter does nothing while Quit is locked";
+        escape ? Key(main, VK_ESCAPE) : Close(main);
         ASSERT_TRUE(program.WaitExit(10000));
         // The date and time groups of the first ten, then a tab after every field.
-        const std::string written = Table(name);
+        const std::string written = Table("tabelle.txt");
         EXPECT_EQ("77.77.77\t77:77\t7777\t777777\t7777\t", written.substr(0, 32));
         EXPECT_EQ(1000, std::count(written.begin(), written.end(), '7'))
             << "characters received before the end are missing from the table";
-        sim->Stop();
-        StartLogger(options);
+        fs::remove(Path("tabelle.txt"));
     }
-}
-
-TEST_F(ReadOut, EnterDuringTheRunDoesNothingAndEscapeKeepsWhatWasWritten)
-{
-    StartLogger(Logger(Times(kRecord, 100)));
-    ASSERT_TRUE(StartProgram());
-    StartRun("abbruch.txt");
-    Key(main, kReturn);
-    Sleep(1200);
-    EXPECT_TRUE(program.Running()) << "Enter must not end the program while Quit is locked";
-    EXPECT_TRUE(sim->Sending());
-    Key(main, kEscape);
-    ASSERT_TRUE(program.WaitExit(10000));
-    const std::string written = Table("abbruch.txt");
-    EXPECT_GT(written.size(), 28u);
-    EXPECT_LT(written.size(), 2800u);
-    EXPECT_EQ(Times(kRow, 100).substr(0, written.size()), written);
 }
 
 }  // namespace

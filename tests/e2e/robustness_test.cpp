@@ -2,59 +2,36 @@
 // state, with nothing received lost without a word.
 #include "Fixture.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <random>
 
 namespace e2e {
 namespace {
 
-class Robustness : public VorlixTest {
-protected:
-    // A new cable on COM 2, the same name, with a logger on it: the adapter plugged in again.
-    void Replug(loggersim::Options options)
-    {
-        sim->Stop();
-        cable = std::make_unique<Cable>(dir);
-        ASSERT_TRUE(cable->Ok());
-        LinkComPorts({ { 2, cable->ComEnd() } });
-        StartLogger(std::move(options));
-    }
+using Robustness = VorlixTest;
 
-    // A read-out of `data`, sent as fast as the cable takes it: no box, every character counted.
-    std::string ReadOutUnpaced(const std::string& data)
-    {
-        StartLogger(Logger(data, 0, true));
-        EXPECT_TRUE(StartProgram());
-        StartRun("table.txt");
-        EXPECT_TRUE(WaitForEnd(120000));
-        EXPECT_FALSE(ErrorBox(500));
-        EXPECT_EQ(std::to_string(data.size()), Text(main, IDC_BYTES));
-        return Table("table.txt");
-    }
-};
-
-TEST_F(Robustness, OneMegabyteUnpacedArrivesWhole)
+TEST_F(Robustness, AMegabyteUnpacedArrivesWholeAndGarbageZeroBytesAndEndlessLinesLoseNothing)
 {
-    // 47,663 records of 22 characters: 1,048,586 characters.
-    const std::string table = ReadOutUnpaced(Times(kRecord, 47663));
-    EXPECT_EQ(47663u * 28u, table.size());
-    EXPECT_TRUE(Times(kRow, 47663) == table) << "the table differs from the rows of the records";
-}
-
-TEST_F(Robustness, GarbageZeroBytesEndlessLinesAndEmptyLines)
-{
-    // Random bytes but for '7', then a line that never ends, empty lines, and
-    // one record after a line end, which must come out as its row.
+    // 47,663 records of 22 characters (1,048,586 characters) sent as fast as
+    // the cable takes them. Then random bytes but for '7', a line that never
+    // ends, empty lines, and one record after a line end, which must come out
+    // as its row.
     std::mt19937 random(42);
     std::string garbage;
     while (garbage.size() < 20000)
         if (const char ch = static_cast<char>(random() & 0xFF); ch != '7')
             garbage += ch;
-    const std::string data = garbage + std::string("\0\0\x1A\xFF\r\r\r", 7) + std::string(100000, '7') +
-                             std::string(5000, '\n') + std::string(3000, '\r') + kRecord;
-    const std::string table = ReadOutUnpaced(data);
-    EXPECT_EQ(100000, std::count(table.begin(), table.end() - 28, '7'));
+    const std::string data = Times(kRecord, 47663) + garbage + std::string("\0\0\x1A\xFF\r\r\r", 7) +
+                             std::string(100000, '7') + std::string(5000, '\n') + std::string(3000, '\r') + kRecord;
+    StartLogger(Logger(data, 0, true));
+    ASSERT_TRUE(StartProgram());
+    StartRun("table.txt");
+    ASSERT_TRUE(WaitForEnd(120000));
+    EXPECT_FALSE(ErrorBox(500));
+    EXPECT_EQ(std::to_string(data.size()), Text(main, IDC_BYTES));
+    const std::string table = Table("table.txt");
+    EXPECT_TRUE(Times(kRow, 47663) == table.substr(0, 47663 * 28)) << "the table differs from the rows of the records";
+    EXPECT_EQ(100000, std::count(table.begin() + 47663 * 28, table.end() - 28, '7'));
     EXPECT_EQ(std::string::npos, table.find('\r'));
     EXPECT_EQ(std::string(5000, '\n') + kRow, table.substr(table.size() - 5028)) << "the record after the garbage";
 }
@@ -106,7 +83,8 @@ TEST_F(Robustness, PulledCableEndsTheRunAtOnceKeepsEveryByteAndSaysSo)
     EXPECT_TRUE(Enabled(main, IDC_READ));
 
     // Plugged in again under its name: Read works without a detour through Setup.
-    Replug(Logger(Times(kRecord, 2)));
+    Plug();
+    StartLogger(Logger(Times(kRecord, 2)));
     StartRun("wieder.txt");
     ASSERT_TRUE(WaitForEnd(10000));
     EXPECT_EQ(Times(kRow, 2), Table("wieder.txt"));
@@ -122,18 +100,18 @@ TEST_F(Robustness, APortGoneWhenReadIsConfirmedTouchesNoFile)
     for (const std::string name : { "alt.txt", "neu.txt" }) {
         SCOPED_TRACE(name);
         // The chooser is open while the cable goes.
-        ASSERT_TRUE(Click(main, IDC_READ));
-        const HWND chooser = WaitOwned(main, 10000);
+        const HWND chooser = Open(IDC_READ);
         cable->Pull();
         Sleep(500);
         SetText(chooser, kChooserName, Path(name));
         Click(chooser, kOk);
         EXPECT_TRUE(Says(Dismiss(ErrorBox(5000)), "Die Verbindung \xC3\xBC" "ber COM 2 ist unterbrochen"));
         EXPECT_FALSE(Locked());
-        Replug(options);  // back for the next round: Read finds the port again
+        Plug();  // back for the next round: Read finds the port again
+        StartLogger(options);
     }
     EXPECT_EQ("the old table", Table("alt.txt"));
-    EXPECT_FALSE(Exists(Path("neu.txt")));
+    EXPECT_FALSE(fs::exists(Path("neu.txt")));
     EXPECT_EQ("", sim->Received());
 }
 
@@ -150,51 +128,49 @@ TEST_F(Robustness, RepeatedUseLeavesTheProgramHoldingNoMore)
     ASSERT_GT(pid, 0) << "the program's own process is not known";
     int erases = 0;
     const auto useOnce = [&] {
-        std::filesystem::remove(Path("runde.txt"));  // a table that is there would be asked about first
+        fs::remove(Path("runde.txt"));  // a table that is there would be asked about first
         StartRun("runde.txt");
         ASSERT_TRUE(WaitForEnd(10000));
         EXPECT_EQ(Times(kRow, 10), Table("runde.txt"));
-        ASSERT_TRUE(ConfirmErase(main));
+        ASSERT_TRUE(ConfirmErase());
         ASSERT_TRUE(sim->WaitErases(++erases, 3000));
         Dismiss(OpenPortDialog());  // OK: the port is closed and opened again
         SysCommand(main, 0x10);
         Dismiss(WaitOwned(main, 5000));
     };
-    struct Holdings {
-        std::vector<std::string> handles;
-        int windows;
-        long threads, files;
+    // Wine keeps a host file behind most of a process's handles.
+    const auto openFiles = [&] {
+        std::error_code error;
+        const fs::directory_iterator fd("Z:\\proc\\" + std::to_string(pid) + "\\fd", error);
+        return error ? -1L : static_cast<long>(std::distance(fd, fs::directory_iterator()));
     };
     const auto measure = [&](int round) {
-        // Wine keeps a host file behind most of a process's handles.
-        long files = 0;
-        std::error_code error;
-        for (std::filesystem::directory_iterator fd("Z:\\proc\\" + std::to_string(pid) + "\\fd", error), end;
-             !error && fd != end; fd.increment(error))
-            ++files;
-        const Holdings h{ Handles(main), Windows(main), ProcessStatus(pid, "Threads:"), error ? -1 : files };
-        std::printf("round %3d: memory %ld KB, handles %zu, windows %d, threads %ld, open files %ld\n", round,
-                    ProcessStatus(pid, "VmRSS:"), h.handles.size(), h.windows, h.threads, h.files);
+        std::printf("round %3d: memory %ld KB, handles %d, windows %d, threads %ld, open files %ld\n", round,
+                    ProcessStatus(pid, "VmRSS:"), HandleCount(main), Windows(main), ProcessStatus(pid, "Threads:"),
+                    openFiles());
         std::fflush(stdout);
-        EXPECT_TRUE(!h.handles.empty() && h.windows > 0 && h.threads > 0 && h.files > 0)
-            << "what the program holds could not be measured";
-        return h;
     };
     useOnce();
-    const Holdings before = measure(1);
+    measure(1);
+    const int handles = HandleCount(main), windows = Windows(main);
+    const long threads = ProcessStatus(pid, "Threads:"), files = openFiles();
+    ASSERT_TRUE(handles > 0 && windows > 0 && threads > 0 && files > 0) << "what the program holds cannot be measured";
     for (int round = 2; round <= rounds + 1 && !HasFailure(); ++round) {
         useOnce();
         if (round % 10 == 0)
             measure(round);
     }
-    const Holdings after = measure(rounds + 1);
+    measure(rounds + 1);
     std::printf("peak memory %ld KB\n", ProcessStatus(pid, "VmHWM:"));
     EXPECT_FALSE(ErrorBox(10));
-    EXPECT_EQ(before.windows, after.windows);
-    EXPECT_EQ(before.threads, after.threads);
-    EXPECT_EQ(before.files, after.files);
-    for (const auto& [handle, more] : HandlesGrown(main, before.handles, rounds))
-        ADD_FAILURE() << more << " more: " << handle;
+    EXPECT_EQ(windows, Windows(main));
+    EXPECT_EQ(threads, ProcessStatus(pid, "Threads:"));
+    EXPECT_EQ(files, openFiles());
+    // Wine's file chooser leaves one registry key open each time it is shown
+    // (a bare GetOpenFileNameW does the same), and closes its folder watch a
+    // moment after it has gone.
+    EXPECT_TRUE(WaitFor([&] { return HandleCount(main) <= handles + rounds; }, 3000))
+        << HandleCount(main) - handles << " handles more after " << rounds << " rounds";
 }
 
 }  // namespace

@@ -21,15 +21,10 @@ constexpr char kLongRow[] = "03.11.26\t07:00\t21,0\t1013,9\t45,1\t 996,2\t\n";
 
 class Tools : public VorlixTest {
 protected:
-    // The program started afresh on a logger holding `records`.
+    // The program started afresh (the old one ended) on a logger holding `records`.
     void Restart(loggersim::Options options)
     {
-        if (program.Running()) {
-            Close(main);
-            ASSERT_TRUE(program.WaitExit(10000));
-        }
-        if (sim)
-            sim->Stop();
+        program.Kill();
         StartLogger(std::move(options));
         ASSERT_TRUE(StartProgram());
         pid = program.UnixPid();
@@ -59,10 +54,10 @@ TEST_F(Tools, DISABLED_MainJob)
     const int lines = static_cast<int>(EnvNumber("VX_LINES", 400));
     Restart(Logger(loggersim::MakeRecords(lines)));
     const std::string table = out + "\\messwerte.txt";
-    std::filesystem::remove(table);
-    ASSERT_TRUE(ChooseTableFile(main, table)) << "Read opened no file chooser";
+    fs::remove(table);
     std::printf("main job: reading out %d records from the simulated logger...\n", lines);
-    ASSERT_TRUE(WaitReadOutStarted(main, 3000));
+    ASSERT_TRUE(ChooseTableFile(table)) << "Read opened no file chooser";
+    ASSERT_TRUE(WaitFor([&] { return Locked(); }, 3000));
     ASSERT_TRUE(WaitForEnd(5 * 60 * 1000));
     std::printf("main job: received bytes shown: %s\n", Text(main, IDC_BYTES).c_str());
     std::printf("main job: table file %s (%zu bytes)\n", table.c_str(), ReadFile(table).size());
@@ -89,7 +84,7 @@ TEST_F(Tools, DISABLED_Benchmark)
         const double cpu = CpuOver([&] {
             while (!Enabled(main, IDC_ERASE)) {
                 std::error_code error;
-                if (complete == Clock::time_point{} && std::filesystem::file_size(path, error) >= tableSize && !error)
+                if (complete == Clock::time_point{} && fs::file_size(path, error) >= tableSize && !error)
                     complete = Clock::now();
                 Sleep(paced ? 20 : 5);
             }
@@ -111,7 +106,7 @@ TEST_F(Tools, DISABLED_Benchmark)
         }
         const double idle = CpuOver([] { Sleep(10000); });
         std::printf("idle     CPU over 10 s with the port open: %.3f s (%.2f %%)\n", idle, idle * 10.0);
-        const double erase = CpuOver([&] { ASSERT_TRUE(ConfirmErase(main) && sim->WaitErases(1, 3000)); });
+        const double erase = CpuOver([&] { ASSERT_TRUE(ConfirmErase() && sim->WaitErases(1, 3000)); });
         std::printf("erase    CPU from Delete to the command sent (pause to the next second included): %.3f s\n", erase);
         const long peak = ProcessStatus(pid, "VmHWM:");
         ASSERT_GE(peak, 0) << "the peak memory could not be measured";
@@ -149,7 +144,7 @@ TEST_F(Tools, DISABLED_Screenshots)
         constexpr int kMargin = 8;
         const char* dpi = std::getenv("VORLIX_DPI");
         const std::string folder = Work() + "\\screenshots";
-        std::filesystem::create_directories(folder);
+        fs::create_directories(folder);
         const std::string crop = std::to_string(all.right - all.left + 2 * kMargin) + "x" +
                                  std::to_string(all.bottom - all.top + 2 * kMargin) + "+" +
                                  std::to_string(std::max(0L, all.left - kMargin)) + "+" +
@@ -166,21 +161,14 @@ TEST_F(Tools, DISABLED_Screenshots)
     take(nullptr, "main-window");
 
     Restart(logger);
-    HWND dialog = OpenPortDialog();
-    take(dialog, "port-dialog");
-    Click(dialog, kCancel);
+    take(OpenPortDialog(), "port-dialog");
 
     Restart(logger);
-    ASSERT_TRUE(Click(main, IDC_ERASE));
-    dialog = WaitOwned(main, 5000);
-    take(dialog, "erase-confirmation");
-    Click(dialog, kCancel);
+    take(Open(IDC_ERASE), "erase-confirmation");
 
     Restart(logger);
     SysCommand(main, 0x10);
-    dialog = WaitOwned(main, 5000);
-    take(dialog, "about-box");
-    Click(dialog, kOk);
+    take(WaitOwned(main, 5000), "about-box");
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ TEST_F(MainWindow, ShowsItsControlsWithTheirCaptions)
     for (HWND c = GetWindow(main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         GetClassNameA(c, name, sizeof name);
         const bool shown = GetWindowLongW(c, GWL_STYLE) & WS_VISIBLE;
-        seen += std::to_string(GetDlgCtrlID(c) & 0xFFFF) + " " + name + " " + Title(c) + (shown ? "" : " (hidden)") + "|";
+        seen += std::to_string(GetDlgCtrlID(c) & 0xFFFF) + " " + name + " " + Text(c) + (shown ? "" : " (hidden)") + "|";
         RECT r;
         GetWindowRect(c, &r);
         if (shown)
@@ -34,7 +34,7 @@ TEST_F(MainWindow, ShowsItsControlsWithTheirCaptions)
     EXPECT_LT(visible[3].left, visible[0].left);
     EXPECT_GT(visible[6].top, visible[0].bottom);
     // Quit, first in the tab order, has the focus.
-    EXPECT_EQ(kOk, Focus(main));
+    EXPECT_EQ(kOk, GetDlgCtrlID(FocusOf(main)));
 }
 
 TEST_F(MainWindow, EscapeTheCloseBoxAndQuitEachEndTheProgram)
@@ -43,7 +43,7 @@ TEST_F(MainWindow, EscapeTheCloseBoxAndQuitEachEndTheProgram)
         SCOPED_TRACE(way);
         ASSERT_TRUE(StartProgram());
         if (way == 0)
-            Key(main, kEscape);
+            Key(main, VK_ESCAPE);
         else if (way == 1)
             Close(main);
         else

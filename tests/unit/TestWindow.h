@@ -3,10 +3,12 @@
 
 #include "fw/Exception.h"
 #include "fw/Wnd.h"
+#include "link/MSComm.h"
 
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 #include <windows.h>
 
 // A plain top-level window of the framework's own class.
@@ -18,6 +20,42 @@ public:
         return CreateEx(0, L"VorlixTestWnd", "test", WS_OVERLAPPED, rect, nullptr, 0);
     }
 };
+
+// The main window's stand-in with a serial control: one character per
+// receive event, and every other event in order.
+class CCommParent : public CTestWnd {
+public:
+    static constexpr UINT kCommId = 1029;
+    CMSComm comm;
+    std::string received, receivedAtLoss;
+    int receiveEvents = 0;
+    std::vector<short> events;
+    bool lost = false;
+
+    BOOL Create()
+    {
+        const RECT none = { 0, 0, 0, 0 };
+        return CTestWnd::Create() && comm.Create(nullptr, 0, none, this, kCommId);
+    }
+    void OnComm()
+    {
+        const short event = comm.GetCommEvent();
+        if (event == CMSComm::comEvReceive) {
+            ++receiveEvents;
+            received += comm.GetInput().Str();
+            return;
+        }
+        events.push_back(event);
+        if (event == CMSComm::comEventPortLost) {
+            lost = true;
+            receivedAtLoss = received;
+        }
+    }
+    DECLARE_EVENTSINK_MAP()
+};
+inline BEGIN_EVENTSINK_MAP(CCommParent)
+    ON_EVENT(kCommId, CMSComm::dispidOnComm, OnComm)
+END_EVENTSINK_MAP()
 
 // Dispatches the thread's messages until `done` holds or `timeoutMs` passes.
 inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)

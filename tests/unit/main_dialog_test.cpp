@@ -5,9 +5,9 @@
 #include "fw/App.h"
 #include "ui/MainDialog.h"
 
-#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
-#include <vector>
 
 namespace {
 
@@ -45,27 +45,20 @@ protected:
     void SetUp() override
     {
         // The dialog keeps its setting in the working directory: index 10 is COM11.
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        GetCurrentDirectoryA(MAX_PATH, m_oldDir);
-        m_dir = std::string(temp) + "vorlix-dialog-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(m_dir.c_str(), nullptr);
-        SetCurrentDirectoryA(m_dir.c_str());
-        FILE* setting = fopen("vxsetup.ini", "wb");
-        fputs("10\n", setting);
-        fclose(setting);
+        std::filesystem::create_directories(m_dir);
+        std::filesystem::current_path(m_dir);
+        std::ofstream("vxsetup.ini", std::ios::binary) << "10\n";
         m_app.m_hInstance = AfxGetResourceHandle();
     }
     void TearDown() override
     {
-        DeleteFileA("vxsetup.ini");
-        SetCurrentDirectoryA(m_oldDir);
-        RemoveDirectoryA(m_dir.c_str());
+        std::filesystem::current_path(m_oldDir);
+        std::filesystem::remove_all(m_dir);
     }
 
     CWinApp m_app;
-    char m_oldDir[MAX_PATH] = "";
-    std::string m_dir;
+    const std::filesystem::path m_oldDir = std::filesystem::current_path(),
+                                m_dir = std::filesystem::temp_directory_path() / "vorlix-dialog";
 };
 
 TEST_F(MainDialog, ACommandGoesOutAfterWhatCameBeforeItIsDiscarded)

@@ -6,7 +6,7 @@ namespace {
 
 // Runs a whole text through the layout, as if every write succeeds; `pos` is
 // the line position before the first character and after the last.
-std::string FormatRecords(const std::string& received, uint8_t& pos)
+std::string Format(const std::string& received, uint8_t& pos)
 {
     std::string table;
     for (char ch : received) {
@@ -20,19 +20,25 @@ std::string FormatRecords(const std::string& received, uint8_t& pos)
     return table;
 }
 
-std::string Format(const std::string& in, uint8_t startPos = 0)
+std::string Format(const std::string& received, int startPos = 0)
 {
-    uint8_t pos = startPos;
-    return FormatRecords(in, pos);
+    uint8_t pos = static_cast<uint8_t>(startPos);
+    return Format(received, pos);
+}
+
+std::string Times(const std::string& text, int n)
+{
+    std::string all;
+    while (n-- > 0)
+        all += text;
+    return all;
 }
 
 TEST(RecordFormatter, LoggerLineBecomesTableRow)
 {
-    const std::string line = " 5 307 9 5 2.5 998.0\r\n";
-    ASSERT_EQ(22u, line.size());
-    const std::string row = Format(line);
-    EXPECT_EQ(std::string("05.03.07\t09:05\t 2,5\t 998,0\t\n"), row);
-    EXPECT_EQ(28u, row.size());
+    EXPECT_EQ("05.03.07\t09:05\t 2,5\t 998,0\t\n", Format(" 5 307 9 5 2.5 998.0\r\n"));
+    // 10 date and time characters, then fields of 4 and 6, each closed by a tab, up to the 254th.
+    EXPECT_EQ("xx.xx.xx\txx:xx\t" + Times("xxxx\txxxxxx\t", 24) + "xxxx\t", Format(std::string(254, 'x')));
 }
 
 TEST(RecordFormatter, DisplayRefreshesAtBothDateSeparatorsOnly)
@@ -50,16 +56,13 @@ TEST(RecordFormatter, DisplayRefreshesAtBothDateSeparatorsOnly)
     EXPECT_EQ((std::vector<size_t>{ 1, 3 }), refreshedAt);
 }
 
-TEST(RecordFormatter, LineEnds)
+TEST(RecordFormatter, LineEndsStartANewLine)
 {
-    uint8_t pos = 7;
-    EXPECT_EQ("", FormatRecords("\r", pos));
-    EXPECT_EQ(0, pos);
-    pos = 7;
-    EXPECT_EQ("\n", FormatRecords("\n", pos));
-    EXPECT_EQ(0, pos);
-    pos = 7;
-    EXPECT_EQ("\n", FormatRecords("\r\n", pos));
+    for (const char* end : { "\r", "\n", "\r\n" }) {
+        uint8_t pos = 7;
+        EXPECT_EQ(end[0] == '\r' && !end[1] ? "" : "\n", Format(end, pos)) << end;
+        EXPECT_EQ(0, pos);
+    }
     // After a line end, a blank starts a date group again.
     EXPECT_EQ("\n0", Format("\n "));
 }
@@ -74,54 +77,27 @@ TEST(RecordFormatter, BlanksBecomeZeroOnlyAtTheStartOfDateAndTimeGroups)
     }
 }
 
-TEST(RecordFormatter, PointsBecomeCommasEverywhere)
+TEST(RecordFormatter, PointsBecomeCommasAndZeroBytesOnlyAdvance)
 {
     EXPECT_EQ(",,.", Format(".."));
     EXPECT_EQ(',', FormatRecordChar(200, '.').ch);
-}
-
-TEST(RecordFormatter, ZeroByteWritesNothingButAdvancesAndGetsItsSeparator)
-{
     const RecordChar step = FormatRecordChar(1, '\0');
     EXPECT_FALSE(step.writeChar);
     EXPECT_FALSE(step.lineEnd);
     EXPECT_EQ(2, step.newPos);
     EXPECT_EQ('.', step.separator);
-    EXPECT_EQ(std::string(".."), Format(std::string("\0\0\0\0", 4)));
-}
-
-TEST(RecordFormatter, SeparatorsOfALongLine)
-{
-    // 10 date/time characters, then fields of 4 and 6, each closed by a tab.
-    const std::string in(30, 'x');
-    EXPECT_EQ("xx.xx.xx\txx:xx\txxxx\txxxxxx\txxxx\txxxxxx\t", Format(in));
+    EXPECT_EQ("..", Format(std::string(4, '\0')));
 }
 
 TEST(RecordFormatter, PositionWrapsAfter255Characters)
 {
     uint8_t pos = 0;
-    const std::string head = FormatRecords(std::string(255, 'x'), pos);
+    Format(std::string(255, 'x'), pos);
     EXPECT_EQ(255, pos);
     // The 256th character brings the position back to 0 and gets no separator;
     // the 257th is treated like the first of a line, the date points follow again.
-    const std::string tail = FormatRecords("y yzz", pos);
-    EXPECT_EQ("y0y.zz.", tail);
+    EXPECT_EQ("y0y.zz.", Format("y yzz", pos));
     EXPECT_EQ(4, pos);
-}
-
-TEST(RecordFormatter, TabsAtEveryFieldEndUpTo254)
-{
-    for (int next = 1; next < 256; ++next) {
-        const RecordChar step = FormatRecordChar(static_cast<uint8_t>(next - 1), 'x');
-        char expected = 0;
-        if (next == 2 || next == 4)
-            expected = '.';
-        else if (next == 8)
-            expected = ':';
-        else if (next == 6 || next % 10 == 0 || (next > 10 && next % 10 == 4))
-            expected = '\t';
-        EXPECT_EQ(expected, step.separator) << "after character " << next;
-    }
 }
 
 }  // namespace

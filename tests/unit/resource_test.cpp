@@ -1,17 +1,13 @@
 // What the resource compiler makes of vorlix.rc, read back out of vorlix.exe:
 // the code page of its texts, the escapes in its strings, the messages the
-// code asks for, the version block and the manifest; and the DLLs the
-// linker made the program import.
+// code asks for, the version block and the manifest.
 #include "fw/App.h"
 #include "fw/fwres.h"
 #include "ui/AboutDialog.h"
 #include "ui/resource.h"
 
-#include <algorithm>
-#include <cstdio>
 #include <gtest/gtest.h>
 #include <string>
-#include <vector>
 #include <windows.h>
 
 namespace {
@@ -96,46 +92,6 @@ TEST(Resources, VersionIsGerman1001AndTheManifestAsksForNoElevationDpiAwarenessA
                               "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", ">PerMonitorV2, System</dpiAwareness>",
                               "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"" })
         EXPECT_NE(std::string::npos, manifest.find(part)) << part;
-}
-
-// The DLLs vorlix.exe imports from, read from its import directory on disk.
-std::vector<std::string> ImportedDlls(const std::string& path)
-{
-    std::vector<std::string> dlls;
-    std::string image;
-    if (FILE* file = fopen(path.c_str(), "rb")) {
-        char chunk[65536];
-        for (size_t n; (n = fread(chunk, 1, sizeof chunk, file)) > 0;)
-            image.append(chunk, n);
-        fclose(file);
-    }
-    if (image.size() < 4096)
-        return dlls;
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(
-        image.data() + reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data())->e_lfanew);
-    const auto* sections = IMAGE_FIRST_SECTION(nt);
-    const auto offsetOf = [&](DWORD rva) -> size_t {
-        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i)
-            if (rva >= sections[i].VirtualAddress && rva < sections[i].VirtualAddress + sections[i].Misc.VirtualSize)
-                return rva - sections[i].VirtualAddress + sections[i].PointerToRawData;
-        return 0;
-    };
-    const DWORD importRva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-    for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image.data() + offsetOf(importRva));
-         importRva && entry->Name; ++entry) {
-        std::string name = image.c_str() + offsetOf(entry->Name);
-        for (char& c : name)
-            c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-        dlls.push_back(name);
-    }
-    std::sort(dlls.begin(), dlls.end());
-    return dlls;
-}
-
-TEST(Executable, ImportsFromWindowsOwnDllsOnly)
-{
-    EXPECT_EQ((std::vector<std::string>{ "ADVAPI32.DLL", "COMDLG32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "USER32.DLL" }),
-              ImportedDlls(VORLIX_EXE));
 }
 
 }  // namespace
