@@ -27,7 +27,7 @@ faults=(
   "11|the erase pause skipped|readout/Erase.cpp|        WaitNextSecond();\n|\n|e2e Erase.Yes*"
   "12|the loss not reported|readout/OnComm.cpp|ShowErrorBox(m_hWnd, EndReadOut(true));|EndReadOut(true);|e2e Robustness.Pulled*"
   "13|a pulled PL2303 taken for a live port|link/LinkVerdict.cpp|    case ERROR_BAD_COMMAND:          // PL2303\n|\n|unit DriverReplay.*:LinkVerdict.*"
-  "14|the table's buffer dropped on exit|fw/File.cpp|    try {\n        Close();\n    } catch (const CFileException&) {\n    }\n}|    m_buffer.clear();\n    try {\n        Close();\n    } catch (const CFileException&) {\n    }\n}|e2e ReadOut.Escape*"
+  "14|the table's buffer dropped on exit|fw/File.cpp|    try {\n        Close();\n    } catch (const CFileException&) {\n    }\n}|    m_buffer.clear();\n    try {\n        Close();\n    } catch (const CFileException&) {\n    }\n}|e2e ReadOut.EnterDoesNothing*"
   "15|no .txt for a bare name|fw/FileDialog.cpp|text.find('.', name) != std::string::npos)|text.find('.', name) == std::string::npos)|unit FileDialog.*"
   "16|a table replaced without asking|readout/ReadOut.cpp|    if (TableHoldsData(path) &&|    if (false && TableHoldsData(path) &&|e2e ReadOut.AnExisting*"
   "17|a created table left behind by a failed send|readout/TableFile.cpp|            CFile::Remove(path);|            (void)0;|unit TableFile.*"
@@ -35,7 +35,10 @@ faults=(
   "19|the reader retrying an abort in a tight loop|link/CommReader.cpp|            if (m_io->Pause(kRetryMillis, m_hStop))\n                return;|            if (false)\n                return;|unit DriverReplay.*"
   "20|a failed write not counted as unwritten|readout/OnComm.cpp|            m_nUnwritten += m_nBufferedChars;|            (void)0;|e2e ReadOut.WriteErrors*"
   "21|a message's inserts shifted by one|fw/String.cpp|static_cast<size_t>(in[i + 1] - '1')|static_cast<size_t>(in[i + 1] - '0')|unit Resources.*"
-  "22|no selection not saved as -1|fw/Wnd.cpp|    if (pDX->m_bSaveAndValidate)\n        value = -1;\n|\n|e2e Port.IndexSeven*"
+  "22|no selection not saved as -1|fw/Wnd.cpp|    if (pDX->m_bSaveAndValidate)\n        value = -1;\n|\n|e2e Port.AMissingPort*"
+  "23|the control's discard keeps what it took in|link/MSComm.cpp|    m_reader->Discard();\n    m_io->Purge(PURGE_RXCLEAR);|    m_io->Purge(PURGE_RXCLEAR);|unit MainDialog.*"
+  "24|a closed port taken for an open one|link/MSComm.cpp|    if (GetPortOpen())\n        return;\n    ThrowPortError|    if (true)\n        return;\n    ThrowPortError|e2e ReadOut.ATableThatCannotBeHad*"
+  "25|texts in another code page|fw/String.cpp|kCodePage = 1252;|kCodePage = 850;|unit Resources.*"
 )
 
 [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"
