@@ -39,6 +39,7 @@ faults=(
   "23|the control's discard keeps what it took in|link/MSComm.cpp|    m_reader->Discard();\n    m_io->Purge(PURGE_RXCLEAR);|    m_io->Purge(PURGE_RXCLEAR);|unit MainDialog.*"
   "24|a closed port taken for an open one|link/MSComm.cpp|    if (GetPortOpen())\n        return;\n    ThrowPortError|    if (true)\n        return;\n    ThrowPortError|e2e ReadOut.ATableThatCannotBeHad*"
   "25|texts in another code page|fw/String.cpp|kCodePage = 1252;|kCodePage = 850;|unit Resources.*"
+  "26|a handle lost with every port closed|link/CommReader.cpp|    CloseHandle(m_hStop);\n|\n|e2e Robustness.RepeatedUse*"
 )
 
 [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"

@@ -71,6 +71,7 @@ protected:
         if (sim)
             sim->Stop();
         cable.reset();
+        LinkComPorts({});  // no COM port of the prefix is left pointing anywhere
     }
 
     // A new cable on COM 2 (and the other ports `more` names): the adapter plugged in (again).

@@ -121,11 +121,11 @@ public:
     ~Cable() { Pull(); }
     bool Ok() const { return m_ok; }
     std::string ComEnd() const { return m_dir + "/com"; }
-    // The cable disappears: socat ends.
+    // The cable disappears: socat ends, and COM 30 with it.
     void Pull()
     {
         if (m_ok)
-            Shell("kill $(cat '" + m_dir + "/socat.pid')");
+            Shell("kill $(cat '" + m_dir + "/socat.pid'); rm -f \"$WINEPREFIX/dosdevices/com30\"");
         m_ok = false;
     }
 
