@@ -40,6 +40,8 @@ faults=(
   "24|a closed port taken for an open one|link/MSComm.cpp|    if (GetPortOpen())\n        return;\n    ThrowPortError|    if (true)\n        return;\n    ThrowPortError|e2e ReadOut.ATableThatCannotBeHad*"
   "25|texts in another code page|fw/String.cpp|kCodePage = 1252;|kCodePage = 850;|unit Resources.*"
   "26|a handle lost with every port closed|link/CommReader.cpp|    CloseHandle(m_hStop);\n|\n|e2e Robustness.RepeatedUse*"
+  "27|the logger's XON and XOFF bytes taken as flow control|link/PortIo.cpp|dcb.fOutX = FALSE;|dcb.fOutX = TRUE;|e2e Robustness.AMegabyte*"
+  "28|a port plugged in again not opened by Read|link/MSComm.cpp|if (!m_bLost |if (true |e2e Robustness.Pulled*"
 )
 
 [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"

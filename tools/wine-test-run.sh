@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs a Windows test program under Wine with two fresh virtual cables,
-# COM11-COM12 and COM13-COM14, each pair the two ends of a socat pty pair. Needs WINEPREFIX (an initialised prefix) in the environment.
+# Runs a Windows test program under Wine with a fresh virtual cable: COM11
+# and COM12 are the two ends of a socat pty pair. Needs WINEPREFIX (an initialised prefix) in the environment.
 # With VORLIX_DPI set, the display has that many dots per inch meanwhile.
 set -u
 : "${WINEPREFIX:?WINEPREFIX must name an initialised Wine prefix}"
@@ -15,21 +15,17 @@ cleanup() {
   [ -n "${VORLIX_DPI:-}" ] && set_dpi 96
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
   wait 2>/dev/null
-  for n in $(seq 11 14); do rm -f "$WINEPREFIX/dosdevices/com$n"; done
+  for n in 11 12; do rm -f "$WINEPREFIX/dosdevices/com$n"; done
   rm -rf "$dir"
 }
 trap cleanup EXIT
 [ -n "${VORLIX_DPI:-}" ] && set_dpi "$VORLIX_DPI"
 
-for k in 0 1; do
-  socat pty,raw,echo=0,link="$dir/a$k" pty,raw,echo=0,link="$dir/b$k" 2>/dev/null &
-  pids+=($!)
-done
-for k in 0 1; do
-  for _ in $(seq 100); do [ -e "$dir/a$k" ] && [ -e "$dir/b$k" ] && break; sleep 0.02; done
-  ln -sfn "$dir/a$k" "$WINEPREFIX/dosdevices/com$((11 + 2 * k))"
-  ln -sfn "$dir/b$k" "$WINEPREFIX/dosdevices/com$((12 + 2 * k))"
-done
+socat pty,raw,echo=0,link="$dir/a" pty,raw,echo=0,link="$dir/b" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 100); do [ -e "$dir/a" ] && [ -e "$dir/b" ] && break; sleep 0.02; done
+ln -sfn "$dir/a" "$WINEPREFIX/dosdevices/com11"
+ln -sfn "$dir/b" "$WINEPREFIX/dosdevices/com12"
 # Wine's helper processes (the desktop, services) outlive the test and inherit
 # its output: write to a file, so that nobody waits on a pipe they hold open.
 wine "$@" >"$dir/output.log" 2>&1

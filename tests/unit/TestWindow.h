@@ -85,7 +85,7 @@ inline std::string ErrorOf(const std::function<void()>& action)
     return std::string();
 }
 
-// The far end of a cable (the test runner pairs COM11-COM12, COM13-COM14, ...), opened with the plain Win32 API.
+// The far end of a cable (the test runner pairs COM11 with COM12), opened with the plain Win32 API.
 class FarEnd {
 public:
     explicit FarEnd(int port)

@@ -285,16 +285,6 @@ TEST_F(DriverReplay, ADriverThatUnderReportsWhatWaitsIsNotCappedByIt)
     EXPECT_LT(port->Locked([&] { return port->unplugAt; }), 300u) << "ms on the port's clock for 300 bytes";
 }
 
-TEST_F(DriverReplay, AStatusThatSaysTheDeviceIsGoneLosesItAtOnce)
-{
-    port->script = { Data("ab") };
-    port->statusError = ERROR_NOT_READY;  // Wine's pty after the pull
-    Open();
-    RunUntilLostOr(2000);
-    ASSERT_TRUE(parent.lost);
-    EXPECT_EQ("ab", parent.receivedAtLoss);
-}
-
 // The other ways out of a port, each in its own words.
 TEST_F(DriverReplay, RefusedSettingsAPortInUseAndAFailedSendAreToldApart)
 {
@@ -324,32 +314,6 @@ TEST_F(DriverReplay, RefusedSettingsAPortInUseAndAFailedSendAreToldApart)
     EXPECT_FALSE(parent.comm.GetPortOpen()) << "a port found gone is closed at once";
     EXPECT_TRUE(parent.comm.IsPortLost());
     EXPECT_EQ("", port->Locked([&] { return port->written; }));
-}
-
-TEST_F(DriverReplay, AfterALossReconnectOpensTheSamePortOnceItIsBack)
-{
-    port->script = { Data("a") };
-    port->rest = Failing(ERROR_DEVICE_REMOVED);
-    Open();
-    RunUntilLostOr(2000);
-    ASSERT_TRUE(parent.lost);
-
-    port = std::make_shared<CScriptedPort>();
-    port->openError = ERROR_FILE_NOT_FOUND;
-    const std::string text = ErrorOf([&] { parent.comm.Reconnect(); });
-    EXPECT_NE(std::string::npos, text.find("COM 5 war unterbrochen")) << text;
-    EXPECT_NE(std::string::npos, text.find("is not back")) << text;
-    EXPECT_TRUE(parent.comm.IsPortLost());
-    EXPECT_NE(std::string::npos, ErrorOf([&] { parent.comm.RequireOpen(); }).find("COM 5 is lost"));
-
-    port = std::make_shared<CScriptedPort>();
-    port->script = { Data("again") };
-    parent.comm.Reconnect();
-    EXPECT_TRUE(parent.comm.GetPortOpen());
-    EXPECT_FALSE(parent.comm.IsPortLost());
-    parent.received.clear();
-    PumpUntil([&] { return parent.received.size() >= 5; }, 5000);
-    EXPECT_EQ("again", parent.received) << "threshold and input length are kept";
 }
 
 TEST_F(DriverReplay, ADriverDeafToCancelCannotHoldTheWindowOnClose)
