@@ -1,12 +1,11 @@
-// The main dialog itself, on a real virtual cable (COM11, its far end COM12):
-// what it does to the port before a command, and the order in which it gives
-// the buttons back at the end of a run.
+// The main dialog itself, its port's driver answering from a script: what it
+// does to the port before a command, and the order in which it gives the
+// buttons back at the end of a run.
 #include "TestWindow.h"
 #include "fw/App.h"
 #include "ui/MainDialog.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 
 namespace {
@@ -16,6 +15,7 @@ class CProbedDialog : public CMainDialog {
 public:
     explicit CProbedDialog(std::function<void(CProbedDialog&)> probe) : m_probe(std::move(probe)) {}
     std::function<void(CProbedDialog&)> m_probe;
+    std::shared_ptr<CScriptedPort> port = std::make_shared<CScriptedPort>();
     using CMainDialog::EndReadOut;
     using CMainDialog::SendCommand;
     using CMainDialog::m_comm;
@@ -23,6 +23,7 @@ public:
 protected:
     BOOL OnInitDialog() override
     {
+        m_comm.SetPortIoFactory([this] { return port; });
         CMainDialog::OnInitDialog();
         m_probe(*this);
         EndDialog(IDCANCEL);
@@ -44,10 +45,9 @@ class MainDialog : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        // The dialog keeps its setting in the working directory: index 10 is COM11.
+        // The dialog keeps its setting in the working directory.
         std::filesystem::create_directories(m_dir);
         std::filesystem::current_path(m_dir);
-        std::ofstream("vxsetup.ini", std::ios::binary) << "10\n";
         m_app.m_hInstance = AfxGetResourceHandle();
     }
     void TearDown() override
@@ -63,21 +63,19 @@ protected:
 
 TEST_F(MainDialog, ACommandGoesOutAfterWhatCameBeforeItIsDiscarded)
 {
-    FarEnd logger(12);
-    ASSERT_TRUE(logger.IsOpen());
     bool probed = false;
     CProbedDialog dialog([&](CProbedDialog& d) {
         ASSERT_TRUE(d.m_comm.GetPortOpen());
         // Bytes that arrived, but whose events the GUI thread has not taken yet.
-        logger.Send("stale");
         for (DWORD start = GetTickCount(); d.m_comm.GetInBufferCount() < 5 && GetTickCount() - start < 3000;)
             Sleep(10);
         ASSERT_EQ(5, d.m_comm.GetInBufferCount());
         d.SendCommand("(254.1.)");
         EXPECT_EQ(0, d.m_comm.GetInBufferCount()) << "the stale bytes would open the new table";
-        EXPECT_EQ("(254.1.)", logger.Receive(8));
+        EXPECT_EQ("(254.1.)", d.port->Locked([&] { return d.port->written; }));
         probed = true;
     });
+    dialog.port->script = { Data("stale") };
     dialog.DoModal();
     EXPECT_TRUE(probed);
 }
