@@ -42,6 +42,18 @@ faults=(
   "26|a handle lost with every port closed|link/CommReader.cpp|    CloseHandle(m_hStop);\n|\n|e2e Robustness.RepeatedUse*"
   "27|the logger's XON and XOFF bytes taken as flow control|link/PortIo.cpp|dcb.fOutX = FALSE;|dcb.fOutX = TRUE;|e2e Robustness.AMegabyte*"
   "28|a port plugged in again not opened by Read|link/MSComm.cpp|if (!m_bLost |if (true |e2e Robustness.Pulled*"
+  "29|each run counting on from the last|readout/ReadOut.cpp|    m_nPos = 0;\n    m_nCount = 0;\n|    m_nPos = 0;\n|e2e ReadOut.TheSimulatedLogger*"
+  "30|a new table laid out from where the last run stopped|readout/ReadOut.cpp|    m_nPos = 0;\n    m_nCount = 0;\n|    m_nCount = 0;\n|e2e ReadOut.TheSimulatedLogger*"
+  "31|start-up rewriting an existing setting file|settings/SettingFile.cpp|        file.Close();\n        return;|        file.Close();\n        StorePortSetting();\n        return;|e2e Port.AStoredIndex*"
+  "32|a setting that cannot be saved not reported|settings/SettingFile.cpp|        ShowErrorBox(m_hWnd, LoadMessage(IDS_SETTING_NOT_SAVED|        if (false)\n        ShowErrorBox(m_hWnd, LoadMessage(IDS_SETTING_NOT_SAVED|e2e Port.Unwritable*"
+  "33|the erase pause deaf to the window|readout/Erase.cpp|if (::PeekMessageW(&msg|if (false && ::PeekMessageW(&msg|e2e Erase.DuringThePause*"
+  "34|the About box on every menu command below 0x100|ui/MainDialog.cpp|(nID & 0xFFF0) == IDM_ABOUTBOX|(nID & 0xFF00) == 0|e2e About.SystemCommands*"
+  "35|a driver that under-reports read with a pause a byte|link/CommReader.cpp| && !(waiting == 0 && !read.waited) &&| &&|unit DriverReplay.*"
+  "36|a text too wide for its button|res/vorlix.rc|IDC_READ, 80, 29, 60, 60|IDC_READ, 80, 29, 20, 60|unit DialogLayout.*"
+  "37|the manifest without per-monitor DPI awareness|res/vorlix.manifest|PerMonitorV2, System|System|unit Resources.*"
+  "38|a lost port asked about before it is refused|readout/ReadOut.cpp|    m_comm.RequireOpen();\n    const CString path|    const CString path|e2e Robustness.APortGone*"
+  "39|a focus notification taken for a click|fw/Wnd.cpp|HIWORD(wParam) != BN_CLICKED|HIWORD(wParam) == 0xFFFF|unit MessageMap.*"
+  "40|a failed write tried again|fw/File.cpp|        m_buffer.clear();\n        throw;|        throw;|unit File.*"
 )
 
 [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"

@@ -31,18 +31,21 @@ TEST_F(ReadOut, WholeRunGivesTheTableAndEndsTwoToFourSecondsAfterTheLastCharacte
     EXPECT_EQ("1320", Text(main, IDC_BYTES)) << "the total is shown";
 }
 
-TEST_F(ReadOut, TheSimulatedLoggerGivesTheRowsTheReadmeShowsAndEachRunCountsFromZero)
+TEST_F(ReadOut, TheSimulatedLoggerGivesTheRowsTheReadmeShowsAndEachRunStartsAfresh)
 {
-    StartLogger(Logger(loggersim::MakeRecords(3)));
+    // The records end in the middle of a line: the next run must count from
+    // zero and lay its table out from a line start all the same.
+    StartLogger(Logger(loggersim::MakeRecords(3) + " 31126 7"));
     ASSERT_TRUE(StartProgram());
     for (const char* name : { "eins.txt", "zwei.txt" }) {
         StartRun(name);
         ASSERT_TRUE(WaitForEnd(10000));
         EXPECT_EQ("03.11.26\t07:00\t21,0\t1013,9\t45,1\t 996,2\t\n"
                   "03.11.26\t07:15\t20,8\t1014,2\t44,8\t 997,5\t\n"
-                  "03.11.26\t07:30\t20,3\t1013,5\t44,9\t 999,2\t\n",
+                  "03.11.26\t07:30\t20,3\t1013,5\t44,9\t 999,2\t\n"
+                  "03.11.26\t07:",
                   Table(name));
-        EXPECT_EQ("96", Text(main, IDC_BYTES)) << name;
+        EXPECT_EQ("104", Text(main, IDC_BYTES)) << name;
     }
     EXPECT_EQ("(254.1.)(254.1.)", sim->Received());
 }
