@@ -137,7 +137,9 @@ TEST_F(Robustness, RepeatedUseLeavesTheProgramHoldingNoMore)
         ASSERT_TRUE(sim->WaitErases(++erases, 3000));
         Dismiss(OpenPortDialog());  // OK: the port is closed and opened again
         SysCommand(main, 0x10);
-        Dismiss(WaitOwned(main, 5000));
+        const HWND about = WaitOwned(main, 5000);
+        Dismiss(about);
+        WaitFor([&] { return !IsWindow(about); }, 3000);  // destroyed, not only hidden, before windows are counted
     };
     // Wine keeps a host file behind most of a process's handles.
     const auto openFiles = [&] {
