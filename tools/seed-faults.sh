@@ -54,6 +54,10 @@ faults=(
   "38|a lost port asked about before it is refused|readout/ReadOut.cpp|    m_comm.RequireOpen();\n    const CString path|    const CString path|e2e Robustness.APortGone*"
   "39|a focus notification taken for a click|fw/Wnd.cpp|HIWORD(wParam) != BN_CLICKED|HIWORD(wParam) == 0xFFFF|unit MessageMap.*"
   "40|a failed write tried again|fw/File.cpp|        m_buffer.clear();\n        throw;|        throw;|unit File.*"
+  "41|a port closed under a driver that still holds a read|link/MSComm.cpp|    if (m_reader->Stop(kAnswerMillis))\n        m_io->Close();|    m_reader->Stop(kAnswerMillis);\n    m_io->Close();|unit DriverReplay.*"
+  "42|the setting saved where the chooser last looked|readout/ReadOut.cpp|OFN_NOCHANGEDIR,|0,|e2e Port.AnotherPort*"
+  "43|Cancel in the Port dialog taken for OK|settings/SettingFile.cpp|    if (m_portDlg.DoModal() != IDOK)\n        return;\n|    m_portDlg.DoModal();\n|e2e Port.CancelKeeps*"
+  "44|a port that cannot say what waits read a byte at a time|link/CommReader.cpp|known ? std::max<DWORD>(waiting, 1) : room|std::max<DWORD>(waiting, 1)|unit DriverReplay.*"
 )
 
 [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"
