@@ -42,10 +42,8 @@ void CMainDialog::OnComm()
     }
     if (step.writeChar || writesSeparator)
         ++m_nBufferedChars;
-    if (step.refreshDisplay && DisplayMayRefresh()) {
-        m_strBytes.Format("%lu", static_cast<unsigned long>(m_nCount));
-        UpdateData(FALSE);
-    }
+    if (step.refreshDisplay && DisplayMayRefresh())
+        ShowCount();
     ++m_nCount;
     // The table reaches the disk a line at a time, and at least every 250 ms
     // while characters keep coming.
@@ -71,6 +69,12 @@ void CMainDialog::FlushTable()
             m_nUnwritten += m_nBufferedChars;
     }
     m_nBufferedChars = 0;
+}
+
+void CMainDialog::ShowCount()
+{
+    m_strBytes.Format("%lu", static_cast<unsigned long>(m_nCount));
+    UpdateData(FALSE);
 }
 
 bool CMainDialog::DisplayMayRefresh()

@@ -75,8 +75,7 @@ CString CMainDialog::EndReadOut(bool portLost)
     for (int id : kLockedButtons)
         EnableDlgItem(id, TRUE);
     // The display shows the total, not just the count at the last line's dates.
-    m_strBytes.Format("%lu", static_cast<unsigned long>(m_nCount));
-    UpdateData(FALSE);
+    ShowCount();
     if (!m_bFileOpen)
         return CString();
     CloseTable();

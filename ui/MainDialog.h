@@ -37,6 +37,8 @@ protected:
     // Ends the run: timer, buttons, file. Returns what the user must be told, or "".
     CString EndReadOut(bool portLost);
     void OnComm();
+    // Shows the count of received characters in the display.
+    void ShowCount();
     bool DisplayMayRefresh();
     // Writes out what the table's buffer holds; if that fails, the characters
     // behind it count as unwritten.
@@ -75,8 +77,9 @@ protected:
     uint32_t m_nCount = 0;
     uint32_t m_nLastCount = 0;
     uint8_t m_nPos = 0;  // the character's position in its logger line
-    // The received-bytes display, written by OnComm and EndReadOut; refreshed
-    // at most every kRefreshMillis (DisplayMayRefresh keeps m_nLastRefresh).
+    // The received-bytes display, written by ShowCount (from OnComm and
+    // EndReadOut); OnComm refreshes it at most every kRefreshMillis
+    // (DisplayMayRefresh keeps m_nLastRefresh).
     CString m_strBytes;
     static constexpr ULONGLONG kRefreshMillis = 100;
     ULONGLONG m_nLastRefresh = 0;
