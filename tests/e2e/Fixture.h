@@ -6,6 +6,7 @@
 #include "LoggerSim.h"
 #include "ui/resource.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -18,6 +19,9 @@ constexpr char kErrorBoxTitle[] = "Vorlix: Fehler / Error";
 // 22 characters received, 28 bytes in the table.
 constexpr char kRecord[] = " 5 307 9 5 2.5 998.0\r\n";
 constexpr char kRow[] = "05.03.07\t09:05\t 2,5\t 998,0\t\n";
+
+using Clock = std::chrono::steady_clock;
+inline double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 inline std::string Times(const std::string& text, size_t n)
 {

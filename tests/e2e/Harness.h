@@ -316,7 +316,9 @@ inline HWND FocusOf(HWND window)
 // A key pressed and let go, to the control with the focus.
 inline void Key(HWND window, int vk)
 {
-    const HWND focus = FocusOf(window) ? FocusOf(window) : window;
+    HWND focus = FocusOf(window);
+    if (!focus)
+        focus = window;
     PostMessageW(focus, WM_KEYDOWN, static_cast<WPARAM>(vk), 1);
     PostMessageW(focus, WM_KEYUP, static_cast<WPARAM>(vk), 0xC0000001);
 }

@@ -44,10 +44,10 @@ TEST_F(Robustness, PulledCableEndsTheRunAtOnceKeepsEveryByteAndSaysSo)
     Sleep(1200);
     const size_t sentBefore = sim->SentCount();
     cable->Pull();
-    const auto pulled = std::chrono::steady_clock::now();
+    const auto pulled = Clock::now();
     const size_t sentAfter = sim->SentCount();
     ASSERT_TRUE(WaitForEnd(5000));
-    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - pulled).count();
+    const double took = Seconds(Clock::now() - pulled);
     EXPECT_LT(took, 1.5) << "the run ends with the loss, not by its silence (2 to 4 s)";
 
     // The box gives the characters received. Only what was still in the
@@ -147,33 +147,37 @@ TEST_F(Robustness, RepeatedUseLeavesTheProgramHoldingNoMore)
         const fs::directory_iterator fd("Z:\\proc\\" + std::to_string(pid) + "\\fd", error);
         return error ? -1L : static_cast<long>(std::distance(fd, fs::directory_iterator()));
     };
+    struct Holdings {
+        int handles, windows;
+        long threads, files;
+    };
     const auto measure = [&](int round) {
+        const Holdings h{ HandleCount(main), Windows(main), ProcessStatus(pid, "Threads:"), openFiles() };
         std::printf("round %3d: memory %ld KB, handles %d, windows %d, threads %ld, open files %ld\n", round,
-                    ProcessStatus(pid, "VmRSS:"), HandleCount(main), Windows(main), ProcessStatus(pid, "Threads:"),
-                    openFiles());
+                    ProcessStatus(pid, "VmRSS:"), h.handles, h.windows, h.threads, h.files);
         std::fflush(stdout);
+        return h;
     };
     useOnce();
-    measure(1);
-    const int handles = HandleCount(main), windows = Windows(main);
-    const long threads = ProcessStatus(pid, "Threads:"), files = openFiles();
-    ASSERT_TRUE(handles > 0 && windows > 0 && threads > 0 && files > 0) << "what the program holds cannot be measured";
+    const Holdings first = measure(1);
+    ASSERT_TRUE(first.handles > 0 && first.windows > 0 && first.threads > 0 && first.files > 0)
+        << "what the program holds cannot be measured";
     for (int round = 2; round <= rounds + 1 && !HasFailure(); ++round) {
         useOnce();
         if (round % 10 == 0)
             measure(round);
     }
-    measure(rounds + 1);
+    const Holdings last = measure(rounds + 1);
     std::printf("peak memory %ld KB\n", ProcessStatus(pid, "VmHWM:"));
     EXPECT_FALSE(ErrorBox(10));
-    EXPECT_EQ(windows, Windows(main));
-    EXPECT_EQ(threads, ProcessStatus(pid, "Threads:"));
-    EXPECT_EQ(files, openFiles());
+    EXPECT_EQ(first.windows, last.windows);
+    EXPECT_EQ(first.threads, last.threads);
+    EXPECT_EQ(first.files, last.files);
     // Wine's file chooser leaves one registry key open each time it is shown
     // (a bare GetOpenFileNameW does the same), and closes its folder watch a
     // moment after it has gone.
-    EXPECT_TRUE(WaitFor([&] { return HandleCount(main) <= handles + rounds; }, 3000))
-        << HandleCount(main) - handles << " handles more after " << rounds << " rounds";
+    EXPECT_TRUE(WaitFor([&] { return HandleCount(main) <= first.handles + rounds; }, 3000))
+        << HandleCount(main) - first.handles << " handles more after " << rounds << " rounds";
 }
 
 }  // namespace

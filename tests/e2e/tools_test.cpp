@@ -10,10 +10,6 @@
 namespace e2e {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
 // The benchmark's record: a logger line of the README's shape, 32 characters,
 // and its row of 40 bytes.
 constexpr char kLongRecord[] = " 31126 7 021.01013.945.1 996.2\r\n";

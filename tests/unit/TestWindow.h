@@ -31,7 +31,6 @@ public:
     static constexpr UINT kCommId = 1029;
     CMSComm comm;
     std::string received, receivedAtLoss;
-    int receiveEvents = 0;
     std::vector<short> events;
     bool lost = false;
 
@@ -44,7 +43,6 @@ public:
     {
         const short event = comm.GetCommEvent();
         if (event == CMSComm::comEvReceive) {
-            ++receiveEvents;
             received += comm.GetInput().Str();
             return;
         }
