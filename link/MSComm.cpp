@@ -5,7 +5,7 @@
 #include "link/CommReader.h"
 #include "link/LinkVerdict.h"
 #include "settings/PortSetting.h"
-#include "ui/resource.h"
+#include "res/messages.h"
 
 namespace {
 // Posted to the control by its reader: received bytes, line errors or the loss wait.

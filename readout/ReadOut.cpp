@@ -5,6 +5,7 @@
 #include "fw/FileDialog.h"
 #include "link/LoggerCommands.h"
 #include "readout/TableFile.h"
+#include "res/messages.h"
 #include "ui/MainDialog.h"
 
 namespace {

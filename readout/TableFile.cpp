@@ -1,7 +1,7 @@
 #include "readout/TableFile.h"
 
 #include "fw/App.h"
-#include "ui/resource.h"
+#include "res/messages.h"
 
 void OpenTableAndSend(CFile& file, const CString& path, const std::function<void()>& send)
 {

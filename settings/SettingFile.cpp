@@ -1,5 +1,6 @@
 // The port setting: read at window creation, written when the Port dialog is confirmed.
 #include "fw/App.h"
+#include "res/messages.h"
 #include "settings/PortSetting.h"
 #include "ui/MainDialog.h"
 

@@ -4,6 +4,7 @@
 #include "fw/App.h"
 #include "fw/fwres.h"
 #include "ui/AboutDialog.h"
+#include "res/messages.h"
 #include "ui/resource.h"
 
 #include <gtest/gtest.h>
