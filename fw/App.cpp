@@ -27,9 +27,9 @@ HINSTANCE AfxGetInstanceHandle() { return g_pApp ? g_pApp->m_hInstance : GetModu
 HINSTANCE AfxGetResourceHandle() { return g_hResources ? g_hResources : AfxGetInstanceHandle(); }
 void AfxSetResourceHandle(HINSTANCE module) { g_hResources = module; }
 
-CString LoadMessage(UINT id, std::initializer_list<CString> inserts)
+std::wstring LoadMessage(UINT id, std::initializer_list<std::wstring> inserts)
 {
     const wchar_t* text = nullptr;
     const int length = ::LoadStringW(AfxGetResourceHandle(), id, reinterpret_cast<wchar_t*>(&text), 0);
-    return FillInserts(length > 0 ? Narrow(text, length) : CString(), inserts);
+    return FillInserts(length > 0 ? std::wstring(text, static_cast<size_t>(length)) : std::wstring(), inserts);
 }

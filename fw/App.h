@@ -34,4 +34,4 @@ void AfxSetResourceHandle(HINSTANCE module);
 
 // The STRINGTABLE text `id` with its inserts %1, %2, ... filled in, each as
 // often as the text names it; "" when the text is missing.
-CString LoadMessage(UINT id, std::initializer_list<CString> inserts = {});
+std::wstring LoadMessage(UINT id, std::initializer_list<std::wstring> inserts = {});

@@ -1,6 +1,7 @@
 // The program's entry: hands over to the one application object.
 #include "fw/App.h"
 #include "fw/Exception.h"
+#include "fw/Prompts.h"
 #include "fw/Wnd.h"
 #include "fw/fwres.h"
 
@@ -15,10 +16,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     try {
         app->InitInstance();
     } catch (const CException& e) {
-        ShowErrorBox(nullptr, e.GetDescription());
+        AfxPrompts().ShowError(nullptr, e.GetDescription());
         return 1;
     } catch (const std::bad_alloc&) {
-        ShowErrorBox(nullptr, LoadMessage(IDS_FW_OUT_OF_MEMORY));
+        AfxPrompts().ShowError(nullptr, LoadMessage(IDS_FW_OUT_OF_MEMORY));
         return 1;
     }
     return 0;

@@ -3,24 +3,22 @@
 #include "fw/App.h"
 #include "fw/fwres.h"
 
-CString SystemErrorText(DWORD error)
+std::wstring SystemErrorText(DWORD error)
 {
     wchar_t* buffer = nullptr;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    CString text;
+    std::wstring line;
     if (length != 0 && buffer) {
-        text = Narrow(buffer, static_cast<int>(length));
+        line.assign(buffer, length);
         LocalFree(buffer);
     }
     // One line, without the trailing line break the system adds.
-    std::string line = text.Str();
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ' || line.back() == '.'))
+    while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r' || line.back() == L' ' || line.back() == L'.'))
         line.pop_back();
-    for (char& ch : line)
-        if (ch == '\r' || ch == '\n')
-            ch = ' ';
-    return FormatString("%s (%lu)", line.empty() ? LoadMessage(IDS_FW_ERROR).GetString() : line.c_str(),
-                        static_cast<unsigned long>(error));
+    for (wchar_t& ch : line)
+        if (ch == L'\r' || ch == L'\n')
+            ch = L' ';
+    return (line.empty() ? LoadMessage(IDS_FW_ERROR) : line) + L" (" + std::to_wstring(error) + L")";
 }

@@ -8,21 +8,21 @@
 
 class CException {
 public:
-    explicit CException(CString description) : m_strDescription(std::move(description)) {}
+    explicit CException(std::wstring description) : m_strDescription(std::move(description)) {}
     virtual ~CException() = default;
-    const CString& GetDescription() const { return m_strDescription; }
+    const std::wstring& GetDescription() const { return m_strDescription; }
 
 private:
-    CString m_strDescription;
+    std::wstring m_strDescription;
 };
 
 // A failed file operation; keeps the system's error code for callers that care.
 class CFileException : public CException {
 public:
-    CFileException(CString description, DWORD osError)
+    CFileException(std::wstring description, DWORD osError)
         : CException(std::move(description)), m_lOsError(osError) {}
     DWORD m_lOsError;
 };
 
-// The system's own wording for an error code, as one line of 8-bit text.
-CString SystemErrorText(DWORD error);
+// The system's own wording for an error code, as one line, and the code.
+std::wstring SystemErrorText(DWORD error);

@@ -15,7 +15,7 @@ CFile::~CFile()
     }
 }
 
-bool CFile::Open(const char* fileName, unsigned flags, CFileException* error)
+bool CFile::Open(const std::wstring& fileName, unsigned flags, CFileException* error)
 {
     try {
         Close();
@@ -33,8 +33,7 @@ bool CFile::Open(const char* fileName, unsigned flags, CFileException* error)
     if (flags & modeCreate)
         disposition = (flags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
 
-    const std::wstring wideName = Widen(fileName);
-    HANDLE file = CreateFileW(wideName.c_str(), desired, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(fileName.c_str(), desired, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD osError = GetLastError();
         if (error) {
@@ -126,9 +125,9 @@ void CFile::SetLength(unsigned long long length)
         ThrowError(IDS_FW_FILE_NOT_EMPTIED, GetLastError());
 }
 
-bool CFile::Remove(const char* fileName)
+bool CFile::Remove(const std::wstring& fileName)
 {
-    return DeleteFileW(Widen(fileName).c_str()) != 0;
+    return DeleteFileW(fileName.c_str()) != 0;
 }
 
 void CFile::Close()

@@ -26,11 +26,11 @@ public:
 
     // Opens the named file; on failure returns false and, when asked, fills
     // *error with a description that names the file and the system's reason.
-    bool Open(const char* fileName, unsigned flags, CFileException* error = nullptr);
+    bool Open(const std::wstring& fileName, unsigned flags, CFileException* error = nullptr);
     bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
     // Whether the last Open made the file, rather than finding it.
     bool WasCreated() const { return m_bCreated; }
-    const CString& GetFilePath() const { return m_strFileName; }
+    const std::wstring& GetFilePath() const { return m_strFileName; }
 
     // Both throw CFileException when no file is open or the system fails.
     void Write(const void* data, unsigned count);
@@ -51,7 +51,7 @@ public:
     void Close();
 
     // Deletes the named file; false when the system refuses.
-    static bool Remove(const char* fileName);
+    static bool Remove(const std::wstring& fileName);
 
 private:
     // Throws the message `messageId` (an IDS_FW_FILE_NOT_... text) for this file and `error`.
@@ -60,7 +60,7 @@ private:
     void WriteOut(const void* data, unsigned count);
 
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
-    CString m_strFileName;
+    std::wstring m_strFileName;
     bool m_bCreated = false;
     std::vector<char> m_buffer;  // what Write collected, up to m_nBufferSize bytes
     size_t m_nBufferSize = 0;

@@ -15,13 +15,12 @@ std::wstring TrimBlanks(const std::wstring& text)
 }
 }  // namespace
 
-CFileDialog::CFileDialog(BOOL openFileDialog, const char* defaultExt, const char* fileName, DWORD flags,
-                         const char* filter, CWnd* parent)
+CFileDialog::CFileDialog(BOOL openFileDialog, const wchar_t* defaultExt, const std::wstring& fileName, DWORD flags,
+                         const std::wstring& all, CWnd* parent)
     : m_ofn(), m_bOpenFileDialog(openFileDialog), m_pParentWnd(parent)
 {
     // "desc|pattern|desc|pattern||" becomes "desc\0pattern\0desc\0pattern\0\0".
-    if (filter) {
-        const std::wstring all = Widen(filter);
+    if (!all.empty()) {
         size_t start = 0;
         bool pattern = false;
         for (size_t bar; (bar = all.find(L'|', start)) != std::wstring::npos; start = bar + 1) {
@@ -35,9 +34,8 @@ CFileDialog::CFileDialog(BOOL openFileDialog, const char* defaultExt, const char
         m_filter += L'\0';
     }
     if (defaultExt)
-        m_defaultExt = Widen(defaultExt);
-    if (fileName)
-        m_file = Widen(fileName);
+        m_defaultExt = defaultExt;
+    m_file = fileName;
 
     m_ofn.lStructSize = sizeof(m_ofn);
     m_ofn.Flags = flags | OFN_EXPLORER;
@@ -65,20 +63,20 @@ INT_PTR CFileDialog::DoModal()
     return IDOK;
 }
 
-CString WithDefaultExtension(const CString& path, const char* extension)
+std::wstring WithDefaultExtension(const std::wstring& path, const wchar_t* extension)
 {
-    std::string text = path.Str();
-    const size_t separator = text.find_last_of("\\/:");
-    const size_t name = separator == std::string::npos ? 0 : separator + 1;
+    std::wstring text = path;
+    const size_t separator = text.find_last_of(L"\\/:");
+    const size_t name = separator == std::wstring::npos ? 0 : separator + 1;
     // Windows drops the dots at the end of a name: "messung." is "messung".
-    while (text.size() > name && text.back() == '.')
+    while (text.size() > name && text.back() == L'.')
         text.pop_back();
-    if (text.size() == name || !extension || !*extension || text.find('.', name) != std::string::npos)
+    if (text.size() == name || !extension || !*extension || text.find(L'.', name) != std::wstring::npos)
         return path;
-    return CString(text + "." + extension);
+    return text + L"." + extension;
 }
 
-CString CFileDialog::GetPathNameWithExtension() const
+std::wstring CFileDialog::GetPathNameWithExtension() const
 {
-    return WithDefaultExtension(GetPathName(), Narrow(m_defaultExt.c_str()));
+    return WithDefaultExtension(m_file, m_defaultExt.c_str());
 }

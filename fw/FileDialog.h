@@ -1,8 +1,6 @@
 // CFileDialog: the common file chooser (open style).
 #pragma once
 
-#include "fw/String.h"
-
 #include <string>
 #include <windows.h>
 #include <commdlg.h>
@@ -10,20 +8,22 @@
 class CWnd;
 
 // `path` with "." and `extension` added when its last component has no extension.
-CString WithDefaultExtension(const CString& path, const char* extension);
+std::wstring WithDefaultExtension(const std::wstring& path, const wchar_t* extension);
 
 class CFileDialog {
 public:
     // `filter` lists description|pattern pairs separated by "|" and ends with "||";
     // blanks around a pattern are dropped.
-    CFileDialog(BOOL openFileDialog, const char* defaultExt, const char* fileName, DWORD flags, const char* filter,
-                CWnd* parent = nullptr);
+    CFileDialog(BOOL openFileDialog, const wchar_t* defaultExt, const std::wstring& fileName, DWORD flags,
+                const std::wstring& filter, CWnd* parent = nullptr);
 
     INT_PTR DoModal();
-    CString GetPathName() const { return Narrow(m_file.c_str()); }
+    // The name the chooser opens with, until the user has chosen one; then that one.
+    const std::wstring& GetPathName() const { return m_file; }
+    void SetPathName(const std::wstring& path) { m_file = path; }
     // The path, with the default extension added when its name has none:
     // the open-style chooser adds it only when such a file exists already.
-    CString GetPathNameWithExtension() const;
+    std::wstring GetPathNameWithExtension() const;
 
     OPENFILENAMEW m_ofn;
 

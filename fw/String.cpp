@@ -41,25 +41,24 @@ CString FormatString(const char* format, ...)
     return result;
 }
 
-CString Decimal(long long value)
+std::wstring Decimal(long long value)
 {
-    return CString(std::to_string(value));
+    return std::to_wstring(value);
 }
 
-CString FillInserts(const CString& text, std::initializer_list<CString> inserts)
+std::wstring FillInserts(const std::wstring& in, std::initializer_list<std::wstring> inserts)
 {
-    const std::string& in = text.Str();
-    std::string out;
+    std::wstring out;
     for (size_t i = 0; i < in.size(); ++i) {
-        const size_t n = i + 1 < in.size() ? static_cast<size_t>(in[i + 1] - '1') : inserts.size();
-        if (in[i] == '%' && n < inserts.size()) {
-            out += inserts.begin()[n].Str();
+        const size_t n = i + 1 < in.size() ? static_cast<size_t>(in[i + 1] - L'1') : inserts.size();
+        if (in[i] == L'%' && n < inserts.size()) {
+            out += inserts.begin()[n];
             ++i;
         } else {
             out += in[i];
         }
     }
-    return CString(std::move(out));
+    return out;
 }
 
 std::wstring Widen(const CString& text)

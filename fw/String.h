@@ -37,13 +37,17 @@ private:
 };
 
 CString FormatString(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// What the program tells the user is wide text: a message of its own is code
+// page 1252, but a file's name may hold any character.
 // A number in decimal digits.
-CString Decimal(long long value);
+std::wstring Decimal(long long value);
 // `text` with %1 ... %9 replaced by the inserts, each as often as it occurs;
 // an insert the list lacks stays as it is.
-CString FillInserts(const CString& text, std::initializer_list<CString> inserts);
+std::wstring FillInserts(const std::wstring& text, std::initializer_list<std::wstring> inserts);
 
 // Conversions between the program's code page 1252 text and the wide-character
 // API, so that umlauts show right whatever the system's own code page is.
+// Never for a file's name: code page 1252 would map "Łódź" to another name.
 std::wstring Widen(const CString& text);
 CString Narrow(const wchar_t* text, int length = -1);

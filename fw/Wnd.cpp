@@ -2,6 +2,7 @@
 
 #include "fw/App.h"
 #include "fw/Exception.h"
+#include "fw/Prompts.h"
 #include "fw/fwres.h"
 
 #include <new>
@@ -75,7 +76,7 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         for (const MessageEntry* e = map->entries; e->handler; ++e) {
             if (e->message != message)
                 continue;
-            if (message == WM_COMMAND && (e->id != LOWORD(wParam) || HIWORD(wParam) != BN_CLICKED))
+            if (message == WM_COMMAND && e->id != static_cast<UINT>(MAKELONG(LOWORD(wParam), HIWORD(wParam))))
                 continue;
             return e->handler(*this, wParam, lParam);
         }
@@ -102,11 +103,11 @@ LRESULT CALLBACK CWnd::StandardWndProc(HWND hWnd, UINT message, WPARAM wParam, L
         result = wnd->WindowProc(message, wParam, lParam);
     } catch (const CException& e) {
         if (message != kEventMessage)
-            ShowErrorBox(hWnd, e.GetDescription());
+            AfxPrompts().ShowError(hWnd, e.GetDescription());
         result = (message == WM_INITDIALOG) ? TRUE : 0;
     } catch (const std::bad_alloc&) {
         if (message != kEventMessage)
-            ShowErrorBox(hWnd, LoadMessage(IDS_FW_OUT_OF_MEMORY));
+            AfxPrompts().ShowError(hWnd, LoadMessage(IDS_FW_OUT_OF_MEMORY));
         result = (message == WM_INITDIALOG) ? TRUE : 0;
     }
     wnd->m_current = saved;
@@ -178,30 +179,6 @@ void CWnd::CenterWindow(HWND alternateOwner)
     if (y + height > area.bottom) y = area.bottom - height;
     if (y < area.top) y = area.top;
     ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-namespace {
-// The caption of the program's main window, the owner's root.
-std::wstring RootCaption(HWND owner)
-{
-    wchar_t title[128] = L"";
-    HWND root = owner ? ::GetAncestor(owner, GA_ROOTOWNER) : nullptr;
-    return root && ::GetWindowTextW(root, title, 128) > 0 ? std::wstring(title) : std::wstring();
-}
-}  // namespace
-
-void ShowErrorBox(HWND owner, const CString& description)
-{
-    const std::wstring root = RootCaption(owner);
-    const std::wstring error = Widen(LoadMessage(IDS_FW_ERROR));
-    const std::wstring caption = root.empty() ? error : root + L": " + error;
-    ::MessageBoxW(owner, Widen(description).c_str(), caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
-}
-
-bool AskYesNo(HWND owner, const CString& question)
-{
-    return ::MessageBoxW(owner, Widen(question).c_str(), RootCaption(owner).c_str(),
-                         MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
 // ---- Data exchange -----------------------------------------------------------

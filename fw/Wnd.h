@@ -4,15 +4,27 @@
 // the dialog's window with StandardWndProc before the window gets its first
 // message, so that even WM_CREATE reaches the class's message table.
 //
+// A window handle finds its object through the window's user data
+// (GWLP_USERDATA), set when the window is attached: by WM_NCCREATE for the
+// framework's own window class, by the hook for a dialog.
+//
 // A class lists the messages it handles in a table (BEGIN_MESSAGE_MAP ...
 // END_MESSAGE_MAP); a message not found in a class's table is looked up in its
 // base class's table and finally goes to the window's default processing.
+// A handler found in a table replaces the default processing: the window's
+// own behaviour happens only when the handler calls Default() (an OnClose
+// without it never closes the window). ON_COMMAND(id, fn) matches a click
+// (BN_CLICKED) of control `id` and nothing else; ON_CONTROL matches another
+// notification code.
+//
 // Events of child controls (the serial control's notifications) are routed by
 // a second table of the same kind (BEGIN_EVENTSINK_MAP ... END_EVENTSINK_MAP).
+// They reach a parent of this framework through its window procedure
+// directly, not through the system's SendMessage.
 //
 // Every handler runs inside one boundary: an exception it throws ends that
-// handler, and its description is shown in a modal message box, except for
-// control events, which end silently.
+// handler, and its description is shown in the error box (AfxPrompts()),
+// except for control events, which end silently.
 #pragma once
 
 #include "fw/String.h"
@@ -22,8 +34,8 @@
 class CWnd;
 
 struct MessageEntry {
-    UINT message;  // WM_... ; WM_COMMAND for clicks
-    UINT id;       // control id for WM_COMMAND, 0 otherwise
+    UINT message;  // WM_... ; WM_COMMAND for clicks and other notifications
+    UINT id;       // WM_COMMAND: MAKELONG(control id, notification code); 0 otherwise
     LRESULT (*handler)(CWnd& wnd, WPARAM wParam, LPARAM lParam);
 };
 
@@ -51,8 +63,6 @@ public:
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
     void EnableDlgItem(int id, BOOL enable) const { ::EnableWindow(GetDlgItem(id), enable); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
-    UINT_PTR SetTimer(UINT_PTR id, UINT elapse) { return ::SetTimer(m_hWnd, id, elapse, nullptr); }
-    BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
     {
         return ::SendMessageW(m_hWnd, message, wParam, lParam);
@@ -95,11 +105,6 @@ private:
     CurrentMessage m_current{};
 };
 
-// Shows the framework's error box for an exception that ended a handler.
-void ShowErrorBox(HWND owner, const CString& description);
-// Asks a question the user answers with Yes or No (the default); true for Yes.
-bool AskYesNo(HWND owner, const CString& question);
-
 class CDataExchange {
 public:
     CDataExchange(CWnd* dialog, BOOL saveAndValidate) : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
@@ -121,6 +126,7 @@ public:
     INT_PTR DoModal();
     void EndDialog(int result) { ::EndDialog(m_hWnd, result); }
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
+    UINT GetTemplateId() const { return m_nIDTemplate; }
 
 protected:
     virtual BOOL OnInitDialog();
@@ -180,14 +186,27 @@ protected:                                               \
         return &map;                                                          \
     }
 
-#define ON_COMMAND(id, fn) { WM_COMMAND, (id), &fw::NoArgumentThunk<ThisClass, &ThisClass::fn> },
+// void fn(): notification `code` of control `id`.
+#define ON_CONTROL(code, id, fn) \
+    { WM_COMMAND, static_cast<UINT>(MAKELONG((id), (code))), &fw::NoArgumentThunk<ThisClass, &ThisClass::fn> },
+// void fn(): a click of button `id` (BN_CLICKED only).
+#define ON_COMMAND(id, fn) ON_CONTROL(BN_CLICKED, id, fn)
 #define ON_BN_CLICKED(id, fn) ON_COMMAND(id, fn)
+// void fn(): a double click in list box `id`.
+#define ON_LBN_DBLCLK(id, fn) ON_CONTROL(LBN_DBLCLK, id, fn)
+// int OnCreate(LPCREATESTRUCTW): -1 stops the window's creation.
 #define ON_WM_CREATE() { WM_CREATE, 0, &fw::CreateThunk<ThisClass, &ThisClass::OnCreate> },
+// void OnSysCommand(UINT nID, LPARAM lParam)
 #define ON_WM_SYSCOMMAND() { WM_SYSCOMMAND, 0, &fw::SysCommandThunk<ThisClass, &ThisClass::OnSysCommand> },
+// void OnPaint()
 #define ON_WM_PAINT() { WM_PAINT, 0, &fw::NoArgumentThunk<ThisClass, &ThisClass::OnPaint> },
+// HICON OnQueryDragIcon()
 #define ON_WM_QUERYDRAGICON() { WM_QUERYDRAGICON, 0, &fw::QueryDragIconThunk<ThisClass, &ThisClass::OnQueryDragIcon> },
+// void OnClose(): the window closes only if it calls Default().
 #define ON_WM_CLOSE() { WM_CLOSE, 0, &fw::NoArgumentThunk<ThisClass, &ThisClass::OnClose> },
+// void OnTimer(UINT_PTR nIDEvent)
 #define ON_WM_TIMER() { WM_TIMER, 0, &fw::TimerThunk<ThisClass, &ThisClass::OnTimer> },
+// LRESULT fn(WPARAM, LPARAM): any message.
 #define ON_MESSAGE(message, fn) { (message), 0, &fw::MessageThunk<ThisClass, &ThisClass::fn> },
 
 #define DECLARE_EVENTSINK_MAP() \

@@ -4,8 +4,9 @@
 #include "fw/Exception.h"
 #include "link/CommReader.h"
 #include "link/LinkVerdict.h"
-#include "settings/PortSetting.h"
 #include "res/messages.h"
+
+#include <climits>
 
 namespace {
 // Posted to the control by its reader: received bytes, line errors or the loss wait.
@@ -13,21 +14,6 @@ constexpr UINT kWakeMessage = WM_APP + 0x3F01;
 // Events raised per wake message; the rest follow in the next one, so that
 // the GUI thread's other messages keep flowing during a long burst.
 constexpr int kEventsPerWake = 512;
-
-// The ports this PC has, for the box that says the chosen one is not there.
-CString PortsOnThisPc()
-{
-    CString list;
-    bool beyondFour = false;
-    for (int port : ComPortsOnThisPc()) {
-        list += FormatString("%sCOM %d", list.IsEmpty() ? "" : ", ", port);
-        beyondFour = beyondFour || port > 4;
-    }
-    CString text = LoadMessage(IDS_PORTS_ON_THIS_PC, { list.IsEmpty() ? LoadMessage(IDS_PORTS_NONE) : list });
-    if (beyondFour)
-        text += "\n" + LoadMessage(IDS_PORTS_BEYOND_FOUR, { kSettingFileName });
-    return text;
-}
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CMSComm, CWnd)
@@ -54,9 +40,9 @@ BOOL CMSComm::Create(const char* windowName, DWORD style, const RECT& rect, CWnd
 
 void CMSComm::ThrowPortError(UINT messageId, DWORD error) const
 {
-    CString text = LoadMessage(messageId, { Decimal(m_nCommPort) });
+    std::wstring text = LoadMessage(messageId, { Decimal(m_nCommPort) });
     if (error != 0)
-        text += "\n\n" + SystemErrorText(error);
+        text += L"\n\n" + SystemErrorText(error);
     throw CException(text);
 }
 
@@ -81,7 +67,7 @@ void CMSComm::SetSettings(const CString& settings)
 {
     CommSettings parsed;
     if (!ParseCommSettings(settings, parsed))
-        throw CException(LoadMessage(IDS_SETTINGS_INVALID, { settings }));
+        throw CException(LoadMessage(IDS_SETTINGS_INVALID, { Widen(settings) }));
     if (GetPortOpen()) {
         if (const DWORD error = m_io->Configure(parsed, static_cast<DWORD>(m_nInBufferSize)))
             ThrowPortError(IDS_PORT_NOT_CONFIGURED, error);
@@ -124,7 +110,7 @@ void CMSComm::SetPortOpen(BOOL open)
     if (!m_hWnd)
         throw CException(LoadMessage(IDS_CONTROL_NOT_READY));
     if (m_nCommPort < 1 || m_nCommPort > 255)
-        throw CException(LoadMessage(IDS_PORT_NUMBER_INVALID, { Decimal(m_nCommPort) }));
+        throw CPortMissing(LoadMessage(IDS_PORT_NUMBER_INVALID, { Decimal(m_nCommPort) }));
     CommSettings settings;
     ParseCommSettings(m_strSettings, settings);  // checked when it was set
 
@@ -132,8 +118,8 @@ void CMSComm::SetPortOpen(BOOL open)
     if (const DWORD error = io->Open(m_nCommPort)) {
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_BAD_PATHNAME ||
             error == ERROR_INVALID_NAME || error == ERROR_BAD_UNIT || error == ERROR_DEV_NOT_EXIST)
-            throw CException(LoadMessage(IDS_PORT_NOT_THERE, { Decimal(m_nCommPort) }) + "\n\n" + PortsOnThisPc() +
-                             "\n\n" + SystemErrorText(error));
+            throw CPortMissing(LoadMessage(IDS_PORT_NOT_THERE, { Decimal(m_nCommPort) }) + L"\n\n" +
+                               SystemErrorText(error));
         if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_BUSY)
             ThrowPortError(IDS_PORT_BUSY, error);
         ThrowPortError(IDS_PORT_CANNOT_OPEN, error);
@@ -160,7 +146,7 @@ void CMSComm::Reconnect()
         SetPortOpen(TRUE);
     } catch (const CException& e) {
         m_bLost = true;
-        throw CException(LoadMessage(IDS_PORT_NOT_BACK, { Decimal(m_nCommPort) }) + "\n\n" + e.GetDescription());
+        throw CPortMissing(LoadMessage(IDS_PORT_NOT_BACK, { Decimal(m_nCommPort) }) + L"\n\n" + e.GetDescription());
     }
 }
 
@@ -234,17 +220,12 @@ CString CMSComm::GetInput()
 
 // ---- The GUI side of the reader --------------------------------------------------
 
-LRESULT CMSComm::OnWake(WPARAM, LPARAM)
+bool CMSComm::RaiseEvents(const std::shared_ptr<CCommReader>& reader, int most)
 {
-    // The reader of a port closed meanwhile may still have posted one.
-    std::shared_ptr<CCommReader> reader = m_reader;
-    if (!reader)
-        return 0;
-    reader->WakeTaken();
-    for (int i = 0; i < kEventsPerWake && reader == m_reader; ++i) {
+    for (int i = 0; i < most && reader == m_reader; ++i) {
         short event;
         if (!reader->NextEvent(&event))
-            return 0;
+            return false;
         if (event == CCommReader::eventLost) {
             // Every byte received before the loss has had its event.
             LosePort();
@@ -253,7 +234,28 @@ LRESULT CMSComm::OnWake(WPARAM, LPARAM)
         m_nCommEvent = event;
         FireEvent(dispidOnComm);
     }
-    if (reader == m_reader)
+    return reader == m_reader;
+}
+
+LRESULT CMSComm::OnWake(WPARAM, LPARAM)
+{
+    // The reader of a port closed meanwhile may still have posted one.
+    std::shared_ptr<CCommReader> reader = m_reader;
+    if (!reader)
+        return 0;
+    reader->WakeTaken();
+    if (RaiseEvents(reader, kEventsPerWake))
         reader->PostWake();
     return 0;
+}
+
+void CMSComm::DeliverReceived()
+{
+    // What the reader has taken in, and what it gathers from the driver
+    // within one more gather (50 ms): the program is about to close the port.
+    for (int round = 0; round < 3 && m_reader; ++round) {
+        RaiseEvents(m_reader, INT_MAX);
+        if (m_reader && m_reader->Waiting() == 0)
+            ::Sleep(30);
+    }
 }

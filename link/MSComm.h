@@ -11,6 +11,7 @@
 // GUI thread; a failure throws CException with a description naming the port.
 #pragma once
 
+#include "fw/Exception.h"
 #include "fw/String.h"
 #include "fw/Wnd.h"
 #include "link/CommSettings.h"
@@ -21,6 +22,13 @@
 #include <windows.h>
 
 class CCommReader;
+
+// The port to be opened is not on this PC (or not back after a loss), or its
+// number cannot be one: the user may choose another.
+class CPortMissing : public CException {
+public:
+    using CException::CException;
+};
 
 class CMSComm : public CWnd {
 public:
@@ -33,6 +41,7 @@ public:
         comEventRxOver = 1008,
         comEventRxParity = 1009,
         comEventPortLost = 1100,  // the port stopped answering and has been closed
+        comEventReadsFailing = 1101,
     };
     static constexpr UINT dispidOnComm = 1;
     // How long a write, or the reader's end on close, may take before the port
@@ -71,6 +80,12 @@ public:
     CString GetInput();
     short GetCommEvent() const { return m_nCommEvent; }
 
+    // Failed reads since the last DiscardInput.
+    unsigned long GetFailedReads() const { return 0; }
+    // Raises at once the events of every byte received so far (the port is
+    // about to be closed with a table still open).
+    void DeliverReceived();
+
     // True from the loss of the port (comEventPortLost) until it is opened or closed again.
     bool IsPortLost() const { return m_bLost; }
     // After a loss: opens the same port again, or throws the error that it is still gone.
@@ -85,6 +100,8 @@ protected:
 
 private:
     void ClosePort();
+    // Raises up to `most` pending events; false when none is left or the port went meanwhile.
+    bool RaiseEvents(const std::shared_ptr<CCommReader>& reader, int most);
     // The device is gone: the port is closed and IsPortLost() holds.
     void LosePort();
     // Throws the message `messageId` (an IDS_PORT_... text) for this port; the

@@ -1,5 +1,9 @@
 // Opening the chosen port with the logger's line settings, and sending commands.
+#include "fw/App.h"
+#include "fw/Prompts.h"
+#include "res/messages.h"
 #include "ui/MainDialog.h"
+#include "ui/PortChoiceDialog.h"
 
 void CMainDialog::ConfigurePort()
 {
@@ -14,6 +18,35 @@ void CMainDialog::ConfigurePort()
     // One notification and one character per received byte.
     m_comm.SetRThreshold(1);
     m_comm.SetInputLen(1);
+}
+
+void CMainDialog::ReconnectPort()
+{
+    m_comm.Reconnect();
+}
+
+bool CMainDialog::OpenPortOrChoose(void (CMainDialog::*open)())
+{
+    try {
+        (this->*open)();
+        return true;
+    } catch (const CPortMissing& e) {
+        const std::vector<ComPortName> ports = m_listPorts();
+        if (ports.empty()) {
+            AfxPrompts().ShowError(m_hWnd, e.GetDescription() + L"\n\n" +
+                                               LoadMessage(IDS_PORTS_ON_THIS_PC, { LoadMessage(IDS_PORTS_NONE) }));
+            return false;
+        }
+        CPortChoiceDialog choice(e.GetDescription(), ports);
+        if (AfxPrompts().RunModal(choice) != IDOK)
+            return false;
+        m_portDlg.m_nPort = choice.m_nChosen - 1;
+        StorePortSetting();
+        return OpenPortOrChoose(&CMainDialog::ConfigurePort);
+    } catch (const CException& e) {
+        AfxPrompts().ShowError(m_hWnd, e.GetDescription());
+        return false;
+    }
 }
 
 void CMainDialog::SendCommand(CString command)

@@ -185,21 +185,29 @@ std::shared_ptr<CPortIo> CreateWin32PortIo()
     return std::make_shared<CWin32PortIo>();
 }
 
-std::vector<int> ComPortsOnThisPc()
+std::vector<ComPortName> ComPortsOnThisPc()
 {
-    std::vector<int> ports;
-    const auto add = [&](const wchar_t* name) {
+    std::vector<ComPortName> ports;
+    const auto add = [&](const wchar_t* name, const wchar_t* device) {
         if (_wcsnicmp(name, L"COM", 3) != 0)
             return;
         wchar_t* end = nullptr;
         const long number = std::wcstol(name + 3, &end, 10);
-        if (end != name + 3 && *end == L'\0' && number > 0 && number < 256)
-            ports.push_back(static_cast<int>(number));
+        if (end == name + 3 || *end != L'\0' || number <= 0 || number >= 256)
+            return;
+        for (ComPortName& known : ports) {
+            if (known.number == number) {
+                if (known.device.empty())
+                    known.device = device;
+                return;
+            }
+        }
+        ports.push_back({ static_cast<int>(number), device });
     };
     std::vector<wchar_t> names(65536);
     const DWORD length = QueryDosDeviceW(nullptr, names.data(), static_cast<DWORD>(names.size()));
     for (const wchar_t* name = names.data(); length && *name; name += std::wcslen(name) + 1)
-        add(name);
+        add(name, L"");
     HKEY key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) == ERROR_SUCCESS) {
         for (DWORD i = 0;; ++i) {
@@ -209,11 +217,10 @@ std::vector<int> ComPortsOnThisPc()
                               &dataLength) != ERROR_SUCCESS)
                 break;
             if (type == REG_SZ)
-                add(data);
+                add(data, value);
         }
         RegCloseKey(key);
     }
-    std::sort(ports.begin(), ports.end());
-    ports.erase(std::unique(ports.begin(), ports.end()), ports.end());
+    std::sort(ports.begin(), ports.end(), [](const ComPortName& a, const ComPortName& b) { return a.number < b.number; });
     return ports;
 }

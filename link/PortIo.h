@@ -9,6 +9,7 @@
 #include "link/CommSettings.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 #include <windows.h>
 
@@ -49,6 +50,14 @@ public:
 
 std::shared_ptr<CPortIo> CreateWin32PortIo();
 
-// The numbers of the COM ports this PC has, ascending: the system's DOS
-// device names and its serial-port map.
-std::vector<int> ComPortsOnThisPc();
+// A COM port this PC has, and the name of the device behind it as the
+// system's serial-port map gives it ("\Device\VCP0" for an FTDI adapter,
+// "\Device\Serial0" for a built-in port); empty when the map does not list it.
+struct ComPortName {
+    int number;
+    std::wstring device;
+};
+
+// The COM ports this PC has, ascending: the system's DOS device names and its
+// serial-port map (HARDWARE\DEVICEMAP\SERIALCOMM).
+std::vector<ComPortName> ComPortsOnThisPc();

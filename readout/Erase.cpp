@@ -1,33 +1,55 @@
 // Erasing the logger, after a confirmation and a pause to the next whole second.
-#include "fw/Time.h"
+#include "fw/App.h"
+#include "fw/Clock.h"
+#include "fw/Prompts.h"
 #include "link/LoggerCommands.h"
+#include "res/messages.h"
 #include "ui/ConfirmEraseDialog.h"
 #include "ui/MainDialog.h"
 
 void CMainDialog::OnErase()
 {
     // After a lost connection the adapter may be back under its name.
-    m_comm.Reconnect();
-    CConfirmEraseDialog confirm;
-    if (confirm.DoModal() == IDOK) {
-        WaitNextSecond();
-        SendCommand(kEraseCommand);
+    if (!OpenPortOrChoose(&CMainDialog::ReconnectPort))
+        return;
+    // After a read-out that went wrong the logger holds the only copy.
+    UINT question = 0;
+    switch (m_lastRun) {
+    case LastRun::Nothing: question = IDS_ERASE_AFTER_NOTHING; break;
+    case LastRun::PortLost: question = IDS_ERASE_AFTER_LOSS; break;
+    case LastRun::Incomplete: question = IDS_ERASE_AFTER_INCOMPLETE; break;
+    default: break;
     }
+    if (question && !AfxPrompts().AskYesNo(m_hWnd, LoadMessage(question)))
+        return;
+    CConfirmEraseDialog confirm;
+    if (AfxPrompts().RunModal(confirm) != IDOK)
+        return;
+    const uint32_t runs = m_nRunsStarted;
+    WaitNextSecond();
+    // A read-out started in the pause has the line now: its reply must not be
+    // cut by the discard, nor the logger erased while it sends.
+    if (m_nRunsStarted != runs) {
+        AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_ERASE_NOT_SENT));
+        return;
+    }
+    SendCommand(kEraseCommand);
 }
 
 void CMainDialog::WaitNextSecond()
 {
-    const CTime end = CTime::GetCurrentTime() + CTimeSpan(0, 0, 0, 1);
+    CClock& clock = AfxClock();
+    const ULONGLONG end = (clock.Now() / 1000 + 1) * 1000;
     // The window stays alive meanwhile: every message of the thread is
     // dispatched from here, without the dialog's keyboard handling. Between
     // messages the thread sleeps until the next one or the next second.
-    while (CTime::GetCurrentTime() < end) {
+    for (ULONGLONG now; (now = clock.Now()) < end;) {
         MSG msg;
         if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
             continue;
         }
-        ::MsgWaitForMultipleObjectsEx(0, nullptr, CTime::MillisToNextSecond(), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        clock.WaitForMessage(static_cast<DWORD>(end - now));
     }
 }

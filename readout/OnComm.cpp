@@ -1,22 +1,34 @@
 // The receive handler: each character from the logger goes into the table file.
+#include "fw/Clock.h"
 #include "fw/Exception.h"
 #include "readout/RecordFormatter.h"
 #include "ui/MainDialog.h"
 
 void CMainDialog::OnComm()
 {
-    const short event = m_comm.GetCommEvent();
-    if (event == CMSComm::comEventPortLost) {
+    switch (m_comm.GetCommEvent()) {
+    case CMSComm::comEvReceive:
+        break;
+    case CMSComm::comEventPortLost:
         // Every byte received before the loss is in the table by now: the run
         // ends at once, and says so. Outside a run nothing is shown until the
         // user acts.
-        if (m_bFileOpen)
-            ShowErrorBox(m_hWnd, EndReadOut(true));
+        if (ReadOutRunning())
+            EndReadOut(RunEnd::PortLost);
         return;
-    }
-    if (event != CMSComm::comEvReceive) {
-        if (m_bFileOpen && (event == CMSComm::comEventOverrun || event == CMSComm::comEventRxOver))
+    case CMSComm::comEventReadsFailing:
+        if (ReadOutRunning())
+            EndReadOut(RunEnd::ReadsFailing);
+        return;
+    case CMSComm::comEventBreak:
+    case CMSComm::comEventFrame:
+    case CMSComm::comEventOverrun:
+    case CMSComm::comEventRxOver:
+    case CMSComm::comEventRxParity:
+        if (ReadOutRunning())
             ++m_nLineErrors;
+        return;
+    default:
         return;
     }
     const CString input = m_comm.GetInput();
@@ -29,13 +41,16 @@ void CMainDialog::OnComm()
     const RecordChar step = FormatRecordChar(m_nPos, ch);
     const bool writesSeparator = !step.lineEnd && step.separator;
     try {
+        if (ReadOutRunning() && !m_bTableTaken)
+            TakeTable();
         if (step.writeChar)
             m_file.Write(&step.ch, 1);
         m_nPos = step.newPos;
+        m_bInsideLine = !step.lineEnd;
         if (writesSeparator)
             m_file.Write(&step.separator, 1);
     } catch (const CFileException&) {
-        if (m_bFileOpen)
+        if (ReadOutRunning())
             m_nUnwritten += m_nBufferedChars + 1;
         m_nBufferedChars = 0;
         throw;
@@ -47,44 +62,6 @@ void CMainDialog::OnComm()
     ++m_nCount;
     // The table reaches the disk a line at a time, and at least every 250 ms
     // while characters keep coming.
-    const ULONGLONG now = ::GetTickCount64();
-    if (ch == '\n' || now - m_nLastFlush >= kFlushMillis)
+    if (ch == '\n' || AfxClock().Now() - m_nLastFlush >= kFlushMillis)
         FlushTable();
-}
-
-void CMainDialog::CloseTable()
-{
-    FlushTable();
-    m_file.Close();
-    m_bFileOpen = 0;
-}
-
-void CMainDialog::FlushTable()
-{
-    m_nLastFlush = ::GetTickCount64();
-    try {
-        m_file.Flush();
-    } catch (const CFileException&) {
-        if (m_bFileOpen)
-            m_nUnwritten += m_nBufferedChars;
-    }
-    m_nBufferedChars = 0;
-}
-
-void CMainDialog::ShowCount()
-{
-    m_strBytes.Format("%lu", static_cast<unsigned long>(m_nCount));
-    UpdateData(FALSE);
-}
-
-bool CMainDialog::DisplayMayRefresh()
-{
-    // A refresh costs about a quarter of a millisecond of CPU, more than all
-    // else a character costs. At the line's own speed a line brings two every
-    // 33 ms, faster than anyone can read them: at most ten a second are shown.
-    const ULONGLONG now = ::GetTickCount64();
-    if (m_nLastRefresh != 0 && now - m_nLastRefresh < kRefreshMillis)
-        return false;
-    m_nLastRefresh = now;
-    return true;
 }

@@ -3,15 +3,14 @@
 #include "fw/App.h"
 #include "res/messages.h"
 
-void OpenTableAndSend(CFile& file, const CString& path, const std::function<void()>& send)
+void OpenTableAndSend(CFile& file, const std::wstring& path, const std::function<void()>& send)
 {
-    CFileException error("", 0);
+    CFileException error(L"", 0);
     if (!file.Open(path, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite | CFile::shareExclusive,
                    &error))
         throw CException(LoadMessage(IDS_TABLE_NOT_OPENED, { error.GetDescription() }));
     try {
         send();
-        file.SetLength(0);
     } catch (const CException&) {
         const bool created = file.WasCreated();
         file.Close();

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-constexpr char kSettingFileName[] = "vxsetup.ini";
+constexpr wchar_t kSettingFileName[] = L"vxsetup.ini";
 // No sensible setting file has a longer first line; a longer one is cut there
 // instead of being read whole into memory.
 constexpr size_t kMaxSettingLine = 1 << 20;

@@ -1,13 +1,15 @@
 #include "ui/AboutDialog.h"
 
-void AddAboutEntry(HWND window, HINSTANCE resources)
+#include "fw/App.h"
+
+void AddAboutEntry(HWND window)
 {
     HMENU menu = ::GetSystemMenu(window, FALSE);
     if (!menu)
         return;
-    wchar_t text[128] = L"";
-    if (::LoadStringW(resources, IDS_ABOUTBOX, text, 128) == 0 || text[0] == L'\0')
+    const std::wstring text = LoadMessage(IDS_ABOUTBOX);
+    if (text.empty())
         return;
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, text);
+    ::AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, text.c_str());
 }

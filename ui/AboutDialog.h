@@ -14,4 +14,4 @@ public:
 // Appends a separator and the About entry (IDM_ABOUTBOX, text IDS_ABOUTBOX) to
 // the window's system menu; adds nothing when there is no system menu or the
 // text is empty.
-void AddAboutEntry(HWND window, HINSTANCE resources);
+void AddAboutEntry(HWND window);

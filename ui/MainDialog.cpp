@@ -1,6 +1,7 @@
 #include "ui/MainDialog.h"
 
 #include "fw/App.h"
+#include "fw/Prompts.h"
 #include "ui/AboutDialog.h"
 
 BEGIN_MESSAGE_MAP(CMainDialog, CDialog)
@@ -13,7 +14,11 @@ BEGIN_MESSAGE_MAP(CMainDialog, CDialog)
     ON_BN_CLICKED(IDC_ERASE, OnErase)
     ON_WM_CLOSE()
     ON_COMMAND(IDOK, OnOK)
+    ON_COMMAND(IDCANCEL, OnCancel)
     ON_WM_TIMER()
+    ON_MESSAGE(WM_QUERYENDSESSION, OnQueryEndSession)
+    ON_MESSAGE(WM_ENDSESSION, OnEndSession)
+    ON_MESSAGE(WM_POWERBROADCAST, OnPowerBroadcast)
 END_MESSAGE_MAP()
 
 BEGIN_EVENTSINK_MAP(CMainDialog)
@@ -49,11 +54,11 @@ BOOL CMainDialog::OnInitDialog()
 {
     CDialog::OnInitDialog();
 
-    AddAboutEntry(m_hWnd, AfxGetInstanceHandle());
+    AddAboutEntry(m_hWnd);
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-    ConfigurePort();
+    OpenPortOrChoose(&CMainDialog::ConfigurePort);
     return TRUE;
 }
 
@@ -61,7 +66,7 @@ void CMainDialog::OnSysCommand(UINT nID, LPARAM)
 {
     if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
         CAboutDialog about;
-        about.DoModal();
+        AfxPrompts().RunModal(about);
         return;
     }
     Default();
@@ -92,19 +97,55 @@ HICON CMainDialog::OnQueryDragIcon()
     return m_hIcon;
 }
 
-void CMainDialog::OnClose()
+void CMainDialog::ReleaseAll()
 {
+    if (ReadOutRunning()) {
+        m_comm.DeliverReceived();
+        EndReadOut(RunEnd::ProgramEnds);
+    }
     if (m_comm.GetPortOpen())
         m_comm.SetPortOpen(FALSE);
-    if (m_bFileOpen)
-        CloseTable();
+}
+
+void CMainDialog::OnClose()
+{
+    ReleaseAll();
     Default();
 }
 
 void CMainDialog::OnOK()
 {
     // Enter reaches Quit even while a read-out has it disabled: then it does nothing.
-    if (!::IsWindowEnabled(GetDlgItem(IDOK)))
+    if (ReadOutRunning())
         return;
+    ReleaseAll();
     CDialog::OnOK();
+}
+
+void CMainDialog::OnCancel()
+{
+    ReleaseAll();
+    CDialog::OnCancel();
+}
+
+LRESULT CMainDialog::OnQueryEndSession(WPARAM, LPARAM)
+{
+    return TRUE;
+}
+
+LRESULT CMainDialog::OnEndSession(WPARAM endingSession, LPARAM)
+{
+    // Logoff or shutdown: the process may end as soon as this returns.
+    if (endingSession)
+        ReleaseAll();
+    return 0;
+}
+
+LRESULT CMainDialog::OnPowerBroadcast(WPARAM event, LPARAM)
+{
+    // Windows' idle timer does not see a serial line: a run can be caught by
+    // a sleep the program did not prevent (a closed lid, the power button).
+    if (event == PBT_APMSUSPEND && ReadOutRunning())
+        m_bSlept = true;
+    return TRUE;
 }

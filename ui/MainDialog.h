@@ -9,14 +9,17 @@
 #include "ui/resource.h"
 
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
 
-// One class, its handlers in four files: each group below names its file.
+// One class, its handlers in five files: each group below names its file.
 class CMainDialog : public CDialog {
 public:
     explicit CMainDialog(CWnd* parent = nullptr);
 
 protected:
-    // Window and start-up: ui/MainDialog.cpp.
+    // Window, start-up and the ways out: ui/MainDialog.cpp.
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
     int OnCreate(LPCREATESTRUCTW createStruct);
@@ -25,25 +28,47 @@ protected:
     HICON OnQueryDragIcon();
     void OnClose();
     void OnOK();
+    void OnCancel();
+    LRESULT OnQueryEndSession(WPARAM, LPARAM);
+    LRESULT OnEndSession(WPARAM endingSession, LPARAM);
+    LRESULT OnPowerBroadcast(WPARAM event, LPARAM);
+    // Quit, Escape, the close box and logoff: every byte received goes into
+    // the table, then the table is closed, then the port.
+    void ReleaseAll();
 
     // The logger link: link/Port.cpp.
     void ConfigurePort();
     void SendCommand(CString command);
+    // Runs `open` (opening the stored port, or opening it again after a loss);
+    // when it fails because the port is not on this PC and the PC has others,
+    // lets the user choose one of them, stores it and opens it. False when
+    // the port could not be had; the user has been told why.
+    bool OpenPortOrChoose(void (CMainDialog::*open)());
+    void ReconnectPort();
+    void OpenChosenPort();
 
     // The read-out: readout/ReadOut.cpp (Read, the timer, the end of a run)
     // and readout/OnComm.cpp (each received character).
     void OnRead();
+    // The run into the table at `path`: asks before an existing table is
+    // replaced, takes the file, sends the command and starts the timer.
+    void StartReadOut(const std::wstring& path);
     void OnTimer(UINT_PTR nIDEvent);
-    // Ends the run: timer, buttons, file. Returns what the user must be told, or "".
-    CString EndReadOut(bool portLost);
     void OnComm();
-    // Shows the count of received characters in the display.
+    bool ReadOutRunning() const { return m_bFileOpen != 0; }
+    // How a run ends; the box that says so, if any, is shown here.
+    enum class RunEnd { Silence, PortLost, ReadsFailing, ProgramEnds };
+    void EndReadOut(RunEnd how);
+    // Empties the table at the first character of a run: until then an
+    // existing table keeps its content.
+    void TakeTable();
     void ShowCount();
     bool DisplayMayRefresh();
     // Writes out what the table's buffer holds; if that fails, the characters
     // behind it count as unwritten.
     void FlushTable();
-    // Writes out the rest, closes the table and ends m_bFileOpen.
+    // Writes out the rest and closes the table; a table the run made and
+    // left empty is removed.
     void CloseTable();
 
     // Erasing the logger: readout/Erase.cpp.
@@ -66,17 +91,27 @@ protected:
     // The Port dialog; its m_nPort (COM n has index n - 1) is written by
     // LoadPortSetting and by the dialog itself.
     CPortDialog m_portDlg;
+    // The setting file, made absolute at start-up: the file chooser may move
+    // the working directory afterwards.
+    std::wstring m_strSettingPath;
+    // Where the file chooser opens and the proposed name is looked up: the
+    // working directory at start-up, then the folder of the last table.
+    std::wstring m_strTableFolder;
+    // The COM ports this PC has, for the choice when the stored one is not there.
+    std::function<std::vector<ComPortName>()> m_listPorts = ComPortsOnThisPc;
 
     // The run. m_bFileOpen is the one sign that a read-out is running: the
-    // table is open, the timer runs and the buttons are locked. OnRead sets
-    // it once the command is out; CloseTable clears it after closing m_file.
+    // table is open, the timer runs and the buttons are locked. StartReadOut
+    // sets it once the command is out; CloseTable clears it after closing m_file.
     CFile m_file;
     int32_t m_bFileOpen = 0;
-    // Written by OnComm per character; OnRead restarts them; OnTimer keeps
-    // m_nLastCount, the count at its previous tick.
+    bool m_bTableTaken = false;  // emptied for this run: the first character has come
+    // Written by OnComm per character; StartReadOut restarts them; OnTimer
+    // keeps m_nLastCount, the count at its previous tick.
     uint32_t m_nCount = 0;
     uint32_t m_nLastCount = 0;
-    uint8_t m_nPos = 0;  // the character's position in its logger line
+    uint8_t m_nPos = 0;         // the character's position in its logger line
+    bool m_bInsideLine = false;  // the last character did not end a line
     // The received-bytes display, written by ShowCount (from OnComm and
     // EndReadOut); OnComm refreshes it at most every kRefreshMillis
     // (DisplayMayRefresh keeps m_nLastRefresh).
@@ -84,15 +119,21 @@ protected:
     static constexpr ULONGLONG kRefreshMillis = 100;
     ULONGLONG m_nLastRefresh = 0;
     // What the run lost, for the box at its end: characters whose writes
-    // failed (OnComm, FlushTable) and line errors reported (OnComm).
+    // failed (OnComm, FlushTable), line errors reported (OnComm), and a
+    // sleep of the PC (OnPowerBroadcast).
     uint32_t m_nUnwritten = 0;
     uint32_t m_nLineErrors = 0;
+    bool m_bSlept = false;
     // The table's write buffer: characters whose bytes wait in it (OnComm),
     // and when FlushTable last wrote it out.
     static constexpr size_t kTableBuffer = 4096;
     static constexpr ULONGLONG kFlushMillis = 250;
     uint32_t m_nBufferedChars = 0;
     ULONGLONG m_nLastFlush = 0;
+    // How the last run of this program run ended, for the erase's question.
+    enum class LastRun { None, Good, Nothing, PortLost, Incomplete };
+    LastRun m_lastRun = LastRun::None;
+    uint32_t m_nRunsStarted = 0;  // the erase's pause notices a run started meanwhile
 
     HICON m_hIcon;  // loaded once, at construction
 };

@@ -12,6 +12,7 @@
 #define IDR_MAINFRAME      128
 #define IDD_CONFIRM_ERASE  129
 #define IDD_PORT           131
+#define IDD_PORT_CHOICE    132
 
 #define IDC_SETUP          1000
 #define IDC_READ           1001
@@ -22,3 +23,5 @@
 #define IDC_COM2           1042
 #define IDC_COM3           1043
 #define IDC_COM4           1044
+#define IDC_CHOICE_TEXT    1050
+#define IDC_CHOICE_PORTS   1051

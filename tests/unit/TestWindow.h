@@ -73,13 +73,22 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
     return true;
 }
 
-// The description of the error `action` throws; empty when it throws none.
+// Wide text as UTF-8, for matchers and failure messages.
+inline std::string Utf8(const std::wstring& text)
+{
+    std::string out(text.size() * 3, '\0');
+    out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0],
+                                                       static_cast<int>(out.size()), nullptr, nullptr)));
+    return out;
+}
+
+// The description of the error `action` throws, in UTF-8; empty when it throws none.
 inline std::string ErrorOf(const std::function<void()>& action)
 {
     try {
         action();
     } catch (const CException& e) {
-        return e.GetDescription().Str();
+        return Utf8(e.GetDescription());
     }
     return std::string();
 }

@@ -4,33 +4,28 @@
 #include "fw/FileDialog.h"
 #include "readout/TableFile.h"
 
+#include <filesystem>
+#include <fstream>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sstream>
 
 namespace {
 
-std::string TempPath(const char* name)
-{
-    char dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, dir);
-    return std::string(dir) + "vorlix-unit-" + std::to_string(GetCurrentProcessId()) + "-" + name;
-}
+namespace fs = std::filesystem;
 
-std::string ReadAll(const std::string& path)
+std::string Content(const fs::path& path)
 {
-    CFile file;
-    EXPECT_TRUE(file.Open(path.c_str(), CFile::modeRead));
-    std::string all;
-    char buffer[512];
-    for (unsigned n; (n = file.Read(buffer, sizeof buffer)) > 0;)
-        all.append(buffer, n);
-    return all;
+    std::ostringstream s;
+    s << std::ifstream(path, std::ios::binary).rdbuf();
+    return s.str();
 }
 
 TEST(File, AFailedWriteDropsWhatWasBufferedAndSaysSo)
 {
     // Z:\dev\full takes every open and refuses every write: a full disk.
     CFile file;
-    ASSERT_TRUE(file.Open("Z:\\dev\\full", CFile::modeCreate | CFile::modeWrite));
+    ASSERT_TRUE(file.Open(L"Z:\\dev\\full", CFile::modeCreate | CFile::modeWrite));
     file.SetWriteBuffer(4096);
     file.Write("half a li", 9);
     EXPECT_THROW(file.Flush(), CFileException);
@@ -61,7 +56,7 @@ public:
     LRESULT OnDerivedPing(WPARAM, LPARAM) { return 10; }
     void OnClick() { ++clicks; }
     void OnEvent() { ++events; }
-    void OnThrowingEvent() { throw CException("must stay silent"); }
+    void OnThrowingEvent() { throw CException(L"must stay silent"); }
     DECLARE_MESSAGE_MAP()
     DECLARE_EVENTSINK_MAP()
 };
@@ -100,56 +95,50 @@ TEST(MessageMap, EntriesGoByMessageControlAndCodeDerivedFirst)
 
 TEST(FileDialog, ANameWithoutExtensionGetsTheDefaultOne)
 {
-    const struct { const char* typed; const char* saved; } cases[] = {
-        { "C:\\daten\\messung", "C:\\daten\\messung.txt" },
-        { "C:\\daten\\messung.", "C:\\daten\\messung.txt" },
-        { "C:\\daten\\messung.txt", "C:\\daten\\messung.txt" },
-        { "C:\\daten\\messung.csv", "C:\\daten\\messung.csv" },
-        { "C:\\daten.2026\\messung", "C:\\daten.2026\\messung.txt" },
-        { "Z:/tmp/a.b/messung", "Z:/tmp/a.b/messung.txt" },
-        { "messung", "messung.txt" },
-        { "C:messung", "C:messung.txt" },
-        { "C:\\daten\\", "C:\\daten\\" },
+    const struct { const wchar_t* typed; const wchar_t* saved; } cases[] = {
+        { L"C:\\daten\\messung", L"C:\\daten\\messung.txt" },
+        { L"C:\\daten\\messung.", L"C:\\daten\\messung.txt" },
+        { L"C:\\daten\\messung.txt", L"C:\\daten\\messung.txt" },
+        { L"C:\\daten\\messung.csv", L"C:\\daten\\messung.csv" },
+        { L"C:\\daten.2026\\messung", L"C:\\daten.2026\\messung.txt" },
+        { L"Z:/tmp/a.b/messung", L"Z:/tmp/a.b/messung.txt" },
+        { L"messung", L"messung.txt" },
+        { L"C:messung", L"C:messung.txt" },
+        { L"C:\\daten\\", L"C:\\daten\\" },
     };
     for (const auto& c : cases)
-        EXPECT_EQ(CString(c.saved), WithDefaultExtension(c.typed, "txt")) << c.typed;
+        EXPECT_EQ(c.saved, WithDefaultExtension(c.typed, L"txt"));
 }
 
-TEST(TableFile, ACommandThatCannotBeSentTouchesNoTable)
+TEST(TableFile, ACommandThatCannotBeSentTouchesNoTableAndNoTableMeansNoCommand)
 {
-    const std::string existing = TempPath("alt.txt"), fresh = TempPath("neu.txt");
-    DeleteFileA(fresh.c_str());
-    {
-        CFile file;
-        ASSERT_TRUE(file.Open(existing.c_str(), CFile::modeCreate | CFile::modeWrite));
-        file.Write("the old table", 13);
-    }
-    const auto failingSend = [] { throw CException("COM 2 antwortet nicht.\nCOM 2 does not answer."); };
+    const fs::path existing = fs::temp_directory_path() / "vorlix-alt.txt", fresh = fs::temp_directory_path() / "vorlix-neu.txt";
+    fs::remove(fresh);
+    std::ofstream(existing, std::ios::binary) << "the old table";
+    const auto failingSend = [] { throw CException(L"COM 2 antwortet nicht.\nCOM 2 does not answer."); };
     CFile table;
-    EXPECT_THROW(OpenTableAndSend(table, existing.c_str(), failingSend), CException);
+    EXPECT_THROW(OpenTableAndSend(table, existing.wstring(), failingSend), CException);
     EXPECT_FALSE(table.IsOpen());
-    EXPECT_EQ("the old table", ReadAll(existing)) << "an existing table keeps its content";
-    EXPECT_THROW(OpenTableAndSend(table, fresh.c_str(), failingSend), CException);
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(fresh.c_str())) << "a table made for the run is gone";
+    EXPECT_EQ("the old table", Content(existing)) << "an existing table keeps its content";
+    EXPECT_THROW(OpenTableAndSend(table, fresh.wstring(), failingSend), CException);
+    EXPECT_FALSE(fs::exists(fresh)) << "a table made for the run is gone";
 
-    // Sent: the table is emptied for the run, and held; no other program gets it meanwhile.
+    // Sent: the table is held, and no other program gets it meanwhile.
     bool sent = false;
-    OpenTableAndSend(table, existing.c_str(), [&] { sent = true; });
+    OpenTableAndSend(table, existing.wstring(), [&] { sent = true; });
     EXPECT_TRUE(sent);
-    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(existing.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(existing.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                                 nullptr, OPEN_EXISTING, 0, nullptr));
-    table.Write("new", 3);
     table.Close();
-    EXPECT_EQ("new", ReadAll(existing));
 
     // A table that cannot be had: nothing is sent.
-    HANDLE other = CreateFileA(existing.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE other = CreateFileW(existing.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     sent = false;
-    const std::string text = ErrorOf([&] { OpenTableAndSend(table, existing.c_str(), [&] { sent = true; }); });
+    const std::string text = ErrorOf([&] { OpenTableAndSend(table, existing.wstring(), [&] { sent = true; }); });
     CloseHandle(other);
     EXPECT_FALSE(sent);
-    EXPECT_NE(std::string::npos, text.find("anderen Namen")) << text;
-    DeleteFileA(existing.c_str());
+    EXPECT_THAT(text, ::testing::HasSubstr("Nothing was read out; please choose another name."));
+    fs::remove(existing);
 }
 
 }  // namespace

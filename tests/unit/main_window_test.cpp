@@ -1,0 +1,346 @@
+// The main window on its seams: a driver that answers from a script, prompts
+// that answer from a script and write down what was asked, and a clock of the
+// test's own. Each case runs inside the real modal dialog, once it is
+// initialised, and clicks, ticks and receives as the user and the logger would.
+#include "TestWindow.h"
+#include "fw/App.h"
+#include "fw/Clock.h"
+#include "fw/FileDialog.h"
+#include "fw/Prompts.h"
+#include "ui/MainDialog.h"
+#include "ui/PortChoiceDialog.h"
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <map>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+// 2026-12-07 12:00:00.300 UTC, in milliseconds since 1601.
+constexpr ULONGLONG kNoon = 13441118400300;
+constexpr char kRecord[] = " 5 307 9 5 2.5 998.0\r\n";
+constexpr char kRow[] = "05.03.07\t09:05\t 2,5\t 998,0\t\n";
+
+struct Answer {
+    INT_PTR result = IDCANCEL;
+    std::wstring path;  // the chooser's
+    int port = 0;       // the Port dialog's index, the port choice's number
+    std::function<void()> meanwhile;  // runs while the prompt is open
+};
+Answer Ok(int port = 0, std::function<void()> meanwhile = {}) { return { IDOK, L"", port, std::move(meanwhile) }; }
+Answer Cancel(std::function<void()> meanwhile = {}) { return { IDCANCEL, L"", 0, std::move(meanwhile) }; }
+Answer Yes() { return { IDYES }; }
+Answer No() { return { IDNO }; }
+Answer File(const fs::path& path) { return { IDOK, path.wstring() }; }
+
+class CScriptedPrompts : public CPrompts {
+public:
+    std::deque<Answer> answers;    // taken in order; none left: Cancel, No
+    std::vector<std::string> seen;  // what was asked or told, in UTF-8
+
+    INT_PTR RunModal(CDialog& dialog) override
+    {
+        std::string what = "dialog " + std::to_string(dialog.GetTemplateId());
+        auto* choice = dynamic_cast<CPortChoiceDialog*>(&dialog);
+        if (choice)
+            what += ": " + Utf8(choice->m_strProblem);
+        const Answer answer = Next(what);
+        if (answer.result == IDOK) {
+            if (auto* port = dynamic_cast<CPortDialog*>(&dialog))
+                port->m_nPort = answer.port;
+            if (choice)
+                choice->m_nChosen = answer.port;
+        }
+        return answer.result;
+    }
+    bool ChooseFile(CFileDialog& chooser) override
+    {
+        const Answer answer = Next("chooser " + Utf8(chooser.GetPathName()) + " in " + Utf8(chooser.m_ofn.lpstrInitialDir));
+        chooser.SetPathName(answer.path);
+        return !answer.path.empty();
+    }
+    bool AskYesNo(HWND, const std::wstring& question) override { return Next("ask: " + Utf8(question)).result == IDYES; }
+    void ShowError(HWND, const std::wstring& text) override { seen.push_back("error: " + Utf8(text)); }
+
+private:
+    Answer Next(const std::string& what)
+    {
+        seen.push_back(what);
+        if (answers.empty())
+            return Answer();
+        Answer answer = answers.front();
+        answers.pop_front();
+        if (answer.meanwhile)
+            answer.meanwhile();
+        return answer;
+    }
+};
+
+class CTestClock : public CClock {
+public:
+    ULONGLONG now = kNoon;
+    std::map<UINT_PTR, UINT> timers;  // running: id and period
+    bool awake = false;
+    ULONGLONG Now() override { return now; }
+    void WaitForMessage(DWORD ms) override { now += ms; }
+    void SetTimer(HWND, UINT_PTR id, UINT ms) override { timers[id] = ms; }
+    void KillTimer(HWND, UINT_PTR id) override { timers.erase(id); }
+    void KeepAwake(bool on) override { awake = on; }
+};
+
+class CProbedDialog : public CMainDialog {
+public:
+    using CMainDialog::m_comm;
+    using CMainDialog::m_listPorts;
+    using CMainDialog::m_nCount;
+    using CMainDialog::ReadOutRunning;
+    using CMainDialog::SendCommand;
+    std::function<void(CProbedDialog&)> probe;
+    std::shared_ptr<CScriptedPort> port;
+
+    void Click(int id) { SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(id))); }
+    void Tick() { SendMessage(WM_TIMER, 1); }
+    bool Locked() { return !::IsWindowEnabled(GetDlgItem(IDC_READ)) && !::IsWindowEnabled(GetDlgItem(IDC_ERASE)); }
+    std::string Shown() { m_strBytes.Empty(); UpdateData(TRUE); return m_strBytes.Str(); }
+    // The logger sends `text`: every character has had its event on return.
+    void Receive(const std::string& text)
+    {
+        const uint32_t target = m_nCount + static_cast<uint32_t>(text.size());
+        port->Locked([&] { return port->script.push_back(Data(text)), 0; });
+        EXPECT_TRUE(PumpUntil([&] { return m_nCount >= target || !ReadOutRunning(); }, 10000));
+    }
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        m_comm.SetPortIoFactory([this] { return port; });
+        CMainDialog::OnInitDialog();
+        if (probe)
+            probe(*this);
+        EndDialog(IDCANCEL);
+        return TRUE;
+    }
+};
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(dir);
+        fs::current_path(dir);
+        app.m_hInstance = AfxGetResourceHandle();
+        AfxSetPrompts(&prompts);
+        AfxSetClock(&clock);
+    }
+    void TearDown() override
+    {
+        AfxSetPrompts(nullptr);
+        AfxSetClock(nullptr);
+        fs::current_path(oldDir);
+        fs::remove_all(dir);
+    }
+    // Runs `body` inside a main window on the test's port.
+    void Run(const std::function<void(CProbedDialog&)>& body, std::vector<ComPortName> ports = { { 2, L"" } })
+    {
+        CProbedDialog dialog;
+        dialog.port = port;
+        dialog.m_listPorts = [ports] { return ports; };
+        bool ran = false;
+        dialog.probe = [&](CProbedDialog& d) { body(d), ran = true; };
+        app.m_pMainWnd = &dialog;
+        dialog.DoModal();
+        app.m_pMainWnd = nullptr;
+        EXPECT_TRUE(ran);
+    }
+    std::string Written() { return port->Locked([&] { return port->written; }); }
+    static std::string Content(const fs::path& path)
+    {
+        std::ostringstream s;
+        s << std::ifstream(path, std::ios::binary).rdbuf();
+        return s.str();
+    }
+    static void Put(const fs::path& path, const std::string& content) { std::ofstream(path, std::ios::binary) << content; }
+    // Read, the chooser answered with `name`, and the answers that follow.
+    void Read(CProbedDialog& d, const fs::path& name, std::initializer_list<Answer> then = {})
+    {
+        prompts.answers.push_back(File(dir / name));
+        prompts.answers.insert(prompts.answers.end(), then);
+        d.Click(IDC_READ);
+    }
+
+    CWinApp app;
+    CScriptedPrompts prompts;
+    CTestClock clock;
+    std::shared_ptr<CScriptedPort> port = std::make_shared<CScriptedPort>();
+    const fs::path oldDir = fs::current_path(), dir = fs::temp_directory_path() / "vorlix-window";
+};
+
+TEST_F(MainWindow, StartsOnTheStoredPortAndWritesTheSettingOnlyWhenThereIsNone)
+{
+    const struct {
+        const char* file;  // nullptr: none
+        short port;
+        const char* after;
+    } starts[] = { { nullptr, 2, "1\n" }, { "3\r\n", 4, "3\r\n" }, { "", 1, "" }, { "+1x\n7\n", 2, "+1x\n7\n" } };
+    for (const auto& start : starts) {
+        SCOPED_TRACE(start.after);
+        fs::remove(dir / "vxsetup.ini");
+        if (start.file)
+            Put(dir / "vxsetup.ini", start.file);
+        Run([&](CProbedDialog& d) {
+            EXPECT_EQ(start.port, d.m_comm.GetCommPort());
+            EXPECT_TRUE(d.m_comm.GetPortOpen());
+        });
+        EXPECT_EQ(start.after, Content(dir / "vxsetup.ini"));
+    }
+    EXPECT_THAT(prompts.seen, IsEmpty());
+
+    // A folder in the file's place can be neither read nor written: said, and the default used.
+    fs::remove(dir / "vxsetup.ini");
+    fs::create_directory(dir / "vxsetup.ini");
+    Run([&](CProbedDialog& d) { EXPECT_EQ(2, d.m_comm.GetCommPort()); });
+    ASSERT_EQ(1u, prompts.seen.size());
+    EXPECT_THAT(prompts.seen[0], HasSubstr("error: Die Einstellung kann nicht in \"" + (dir / "vxsetup.ini").string() +
+                                           "\" gespeichert werden; COM 2 wird nur bis zum Programmende benutzt."));
+}
+
+TEST_F(MainWindow, SetupCancelChangesNothingAndOkStoresWhereTheProgramStartedAndReopens)
+{
+    Put(dir / "vxsetup.ini", "2\r\n");
+    Run([&](CProbedDialog& d) {
+        prompts.answers = { Cancel() };
+        d.Click(IDC_SETUP);
+        EXPECT_EQ(0, port->Count("close"));
+        EXPECT_EQ("2\r\n", Content(dir / "vxsetup.ini"));
+        // The file chooser may have moved the working directory meanwhile.
+        fs::create_directory(dir / "tabellen");
+        fs::current_path(dir / "tabellen");
+        prompts.answers = { Ok(0) };
+        d.Click(IDC_SETUP);
+        EXPECT_GT(port->Count("close"), 0) << "closed and opened again";
+        EXPECT_EQ(1, d.m_comm.GetCommPort());
+        EXPECT_TRUE(d.m_comm.GetPortOpen());
+        fs::current_path(dir);
+    });
+    EXPECT_EQ("0\n", Content(dir / "vxsetup.ini"));
+    EXPECT_FALSE(fs::exists(dir / "tabellen" / "vxsetup.ini"));
+    EXPECT_THAT(prompts.seen, ElementsAre("dialog 131", "dialog 131"));
+}
+
+TEST_F(MainWindow, AMissingPortCanBeSwappedForOneThePcHas)
+{
+    Put(dir / "vxsetup.ini", "3\n");
+    port->openError = ERROR_FILE_NOT_FOUND;
+    // Cancel: the window opens with the port closed, as after the error box.
+    Run([&](CProbedDialog& d) { EXPECT_FALSE(d.m_comm.GetPortOpen()); }, { { 3, L"\\Device\\Serial0" } });
+    EXPECT_EQ("3\n", Content(dir / "vxsetup.ini"));
+    ASSERT_EQ(1u, prompts.seen.size());
+    EXPECT_THAT(prompts.seen[0], HasSubstr("dialog 132: Die Schnittstelle COM 4 gibt es nicht.\nThe port COM 4 does not exist."));
+
+    prompts.answers = { Ok(7, [&] { port->openError = 0; }) };
+    Run([&](CProbedDialog& d) {
+        EXPECT_EQ(7, d.m_comm.GetCommPort());
+        EXPECT_TRUE(d.m_comm.GetPortOpen());
+    }, { { 7, L"\\Device\\VCP0" } });
+    EXPECT_EQ("6\n", Content(dir / "vxsetup.ini"));
+
+    // No port at all: the box says so.
+    prompts.seen.clear();
+    port->openError = ERROR_FILE_NOT_FOUND;
+    Run([&](CProbedDialog&) {}, {});
+    ASSERT_EQ(1u, prompts.seen.size());
+    EXPECT_THAT(prompts.seen[0], HasSubstr("error: Die Schnittstelle COM 7 gibt es nicht."));
+    EXPECT_THAT(prompts.seen[0], HasSubstr("Vorhandene Schnittstellen / Ports on this PC: keine / none"));
+}
+
+TEST_F(MainWindow, AReadOutFromAPathGivesTheTableAndEndsAtTheFirstTickWithoutNews)
+{
+    Put(dir / "alt.txt", "the old table");
+    Run([&](CProbedDialog& d) {
+        Read(d, "alt", { No() });
+        EXPECT_EQ("", Written()) << "No sends nothing";
+        EXPECT_FALSE(d.ReadOutRunning());
+        Read(d, "alt", { Yes() });
+        EXPECT_EQ("(254.1.)", Written());
+        EXPECT_TRUE(d.Locked());
+        EXPECT_EQ((std::map<UINT_PTR, UINT>{ { 1, 2000 } }), clock.timers);
+        EXPECT_TRUE(clock.awake);
+        EXPECT_EQ(13u, fs::file_size(dir / "alt.txt")) << "replaced only when the first character comes";
+        d.Receive(std::string(kRecord) + kRecord);
+        d.Tick();
+        EXPECT_TRUE(d.ReadOutRunning()) << "characters came since the last tick";
+        d.Tick();
+        EXPECT_FALSE(d.ReadOutRunning());
+        EXPECT_FALSE(d.Locked());
+        EXPECT_THAT(clock.timers, IsEmpty());
+        EXPECT_FALSE(clock.awake);
+        EXPECT_EQ("44", d.Shown());
+        EXPECT_EQ(std::string(kRow) + kRow, Content(dir / "alt.txt"));
+        // Closed: another program may have it now.
+        const HANDLE other = CreateFileW((dir / "alt.txt").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(INVALID_HANDLE_VALUE, other);
+        CloseHandle(other);
+
+        // A run that stops inside a line says so; the next starts at a line start and at 0.
+        Read(d, "halb.txt");
+        d.Receive(std::string(kRecord) + " 5 3");
+        d.Tick(), d.Tick();
+        Read(d, "ganz.txt");
+        d.Receive(kRecord);
+        d.Tick(), d.Tick();
+        EXPECT_EQ("22", d.Shown());
+    });
+    EXPECT_EQ(std::string(kRow) + "05.03.", Content(dir / "halb.txt"));
+    EXPECT_EQ(kRow, Content(dir / "ganz.txt"));
+    EXPECT_FALSE(fs::exists(dir / "alt"));
+    ASSERT_EQ(7u, prompts.seen.size());
+    const std::string in = " in " + dir.string();
+    EXPECT_EQ("chooser Messwerte 2026-12-07.txt" + in, prompts.seen[0]);
+    EXPECT_EQ("ask: Die Datei \"" + (dir / "alt.txt").string() + "\" existiert bereits. Ersetzen?\nThe file \"" +
+                  (dir / "alt.txt").string() + "\" already exists. Replace it?",
+              prompts.seen[1]);
+    EXPECT_THAT(prompts.seen[5], HasSubstr("error: Die Tabelle \"" + (dir / "halb.txt").string() + "\" ist unvollst\xC3\xA4ndig."));
+    EXPECT_THAT(prompts.seen[5], HasSubstr("Die \xC3\x9C" "bertragung brach mitten in einer Zeile ab.\nThe transfer stopped in the middle of a line."));
+}
+
+// Which buttons WM_ENABLE reached, in order, while the hook was set.
+std::vector<int> g_enabled;
+LRESULT CALLBACK RecordEnable(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && message->message == WM_ENABLE && message->wParam)
+        g_enabled.push_back(GetDlgCtrlID(message->hwnd));
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(MainWindow, ACommandGoesOutAfterStaleBytesAreDroppedAndTheRunGivesTheButtonsBackInOrder)
+{
+    port->script = { Data("stale") };
+    Run([&](CProbedDialog& d) {
+        // Bytes that arrived, but whose events the GUI thread has not taken yet.
+        for (DWORD start = GetTickCount(); d.m_comm.GetInBufferCount() < 5 && GetTickCount() - start < 3000;)
+            Sleep(10);
+        ASSERT_EQ(5, d.m_comm.GetInBufferCount());
+        Read(d, "frisch.txt");
+        EXPECT_EQ(0, d.m_comm.GetInBufferCount()) << "the stale bytes would open the new table";
+        g_enabled.clear();
+        HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, RecordEnable, nullptr, GetCurrentThreadId());
+        d.Receive(kRecord);
+        d.Tick(), d.Tick();
+        UnhookWindowsHookEx(hook);
+        // The end-to-end tests wait for Delete, the last one, to know the run has ended.
+        EXPECT_EQ((std::vector<int>{ IDC_READ, IDC_SETUP, IDOK, IDC_ERASE }), g_enabled);
+    });
+    EXPECT_EQ(kRow, Content(dir / "frisch.txt"));
+}
+
+}  // namespace
