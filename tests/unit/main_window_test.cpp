@@ -10,6 +10,7 @@
 #include "ui/MainDialog.h"
 #include "ui/PortChoiceDialog.h"
 
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -104,6 +105,7 @@ public:
     using CMainDialog::m_nCount;
     using CMainDialog::ReadOutRunning;
     using CMainDialog::SendCommand;
+    using CMainDialog::StartReadOut;
     std::function<void(CProbedDialog&)> probe;
     std::shared_ptr<CScriptedPort> port;
 
@@ -208,7 +210,7 @@ TEST_F(MainWindow, StartsOnTheStoredPortAndWritesTheSettingOnlyWhenThereIsNone)
     fs::remove(dir / "vxsetup.ini");
     fs::create_directory(dir / "vxsetup.ini");
     Run([&](CProbedDialog& d) { EXPECT_EQ(2, d.m_comm.GetCommPort()); });
-    ASSERT_EQ(1u, prompts.seen.size());
+    ASSERT_EQ(1u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
     EXPECT_THAT(prompts.seen[0], HasSubstr("error: Die Einstellung kann nicht in \"" + (dir / "vxsetup.ini").string() +
                                            "\" gespeichert werden; COM 2 wird nur bis zum Programmende benutzt."));
 }
@@ -243,7 +245,7 @@ TEST_F(MainWindow, AMissingPortCanBeSwappedForOneThePcHas)
     // Cancel: the window opens with the port closed, as after the error box.
     Run([&](CProbedDialog& d) { EXPECT_FALSE(d.m_comm.GetPortOpen()); }, { { 3, L"\\Device\\Serial0" } });
     EXPECT_EQ("3\n", Content(dir / "vxsetup.ini"));
-    ASSERT_EQ(1u, prompts.seen.size());
+    ASSERT_EQ(1u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
     EXPECT_THAT(prompts.seen[0], HasSubstr("dialog 132: Die Schnittstelle COM 4 gibt es nicht.\nThe port COM 4 does not exist."));
 
     prompts.answers = { Ok(7, [&] { port->openError = 0; }) };
@@ -257,7 +259,7 @@ TEST_F(MainWindow, AMissingPortCanBeSwappedForOneThePcHas)
     prompts.seen.clear();
     port->openError = ERROR_FILE_NOT_FOUND;
     Run([&](CProbedDialog&) {}, {});
-    ASSERT_EQ(1u, prompts.seen.size());
+    ASSERT_EQ(1u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
     EXPECT_THAT(prompts.seen[0], HasSubstr("error: Die Schnittstelle COM 7 gibt es nicht."));
     EXPECT_THAT(prompts.seen[0], HasSubstr("Vorhandene Schnittstellen / Ports on this PC: keine / none"));
 }
@@ -302,7 +304,7 @@ TEST_F(MainWindow, AReadOutFromAPathGivesTheTableAndEndsAtTheFirstTickWithoutNew
     EXPECT_EQ(std::string(kRow) + "05.03.", Content(dir / "halb.txt"));
     EXPECT_EQ(kRow, Content(dir / "ganz.txt"));
     EXPECT_FALSE(fs::exists(dir / "alt"));
-    ASSERT_EQ(7u, prompts.seen.size());
+    ASSERT_EQ(7u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
     const std::string in = " in " + dir.string();
     EXPECT_EQ("chooser Messwerte 2026-12-07.txt" + in, prompts.seen[0]);
     EXPECT_EQ("ask: Die Datei \"" + (dir / "alt.txt").string() + "\" existiert bereits. Ersetzen?\nThe file \"" +
@@ -310,6 +312,156 @@ TEST_F(MainWindow, AReadOutFromAPathGivesTheTableAndEndsAtTheFirstTickWithoutNew
               prompts.seen[1]);
     EXPECT_THAT(prompts.seen[5], HasSubstr("error: Die Tabelle \"" + (dir / "halb.txt").string() + "\" ist unvollst\xC3\xA4ndig."));
     EXPECT_THAT(prompts.seen[5], HasSubstr("Die \xC3\x9C" "bertragung brach mitten in einer Zeile ab.\nThe transfer stopped in the middle of a line."));
+}
+
+TEST_F(MainWindow, ASilentLoggerChangesNoTableSaysSoAndDeleteThenAsksFirst)
+{
+    Put(dir / "alt.txt", "the old table");
+    Run([&](CProbedDialog& d) {
+        Read(d, "alt.txt", { Yes() });
+        d.Tick();
+        EXPECT_FALSE(d.ReadOutRunning()) << "nothing since the start: the first tick ends it";
+        Read(d, "neu.txt");
+        d.Tick();
+        prompts.answers = { No() };
+        d.Click(IDC_ERASE);
+        prompts.answers = { Yes(), Cancel() };
+        d.Click(IDC_ERASE);
+    });
+    EXPECT_EQ("the old table", Content(dir / "alt.txt"));
+    EXPECT_FALSE(fs::exists(dir / "neu.txt"));
+    EXPECT_EQ("(254.1.)(254.1.)", Written()) << "neither No nor the confirmation's Cancel erases";
+    ASSERT_EQ(8u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
+    EXPECT_THAT(prompts.seen[2], HasSubstr("error: Vom Logger an COM 2 kam nichts. Ist er eingeschaltet"));
+    EXPECT_THAT(prompts.seen[2], HasSubstr("\n\nDie Tabelle \"" + (dir / "alt.txt").string() + "\" ist unver\xC3\xA4ndert.\nThe table"));
+    EXPECT_THAT(prompts.seen[4], HasSubstr("\n\nDie Tabelle \"" + (dir / "neu.txt").string() + "\" wurde nicht angelegt.\nThe table"));
+    EXPECT_THAT(prompts.seen[5], HasSubstr("ask: Beim letzten Auslesen kam nichts vom Logger. Nach dem L\xC3\xB6schen sind seine Daten endg\xC3\xBCltig verloren."));
+    EXPECT_EQ(prompts.seen[5], prompts.seen[6]);
+    EXPECT_EQ("dialog 129", prompts.seen[7]);
+}
+
+TEST_F(MainWindow, EraseGoesOutAtTheNextWholeSecondUnlessAReadOutStartedMeanwhile)
+{
+    Run([&](CProbedDialog& d) {
+        std::string writtenInThePause = "?";
+        // Setup clicked during the pause is handled inside it, before the command.
+        prompts.answers = { Ok(0, [&] { ::PostMessageW(d.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_SETUP, BN_CLICKED), 0); }),
+                            Cancel([&] { writtenInThePause = Written(); }) };
+        d.Click(IDC_ERASE);
+        EXPECT_EQ("", writtenInThePause);
+        EXPECT_EQ("(251.1.)", Written());
+        EXPECT_EQ(kNoon - 300 + 1000, clock.now) << "the next whole second, not a second later";
+        // Read carried through in the pause: the run keeps the line.
+        prompts.answers = { Ok(0, [&] { ::PostMessageW(d.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_READ, BN_CLICKED), 0); }),
+                            File(dir / "pause.txt") };
+        d.Click(IDC_ERASE);
+        EXPECT_TRUE(d.ReadOutRunning());
+        EXPECT_EQ("(251.1.)(254.1.)", Written());
+    });
+    EXPECT_THAT(prompts.seen.back(), HasSubstr("error: Der Logger wurde nicht gel\xC3\xB6scht: w\xC3\xA4hrend der Wartezeit hat ein Auslesen begonnen."));
+}
+
+TEST_F(MainWindow, APulledCableEndsTheRunAtOnceAndReadWaitsForThePortToComeBack)
+{
+    Run([&](CProbedDialog& d) {
+        Read(d, "gezogen.txt");
+        d.Receive(kRecord);
+        port->Locked([&] { return port->rest = Failing(ERROR_DEVICE_REMOVED), 0; });
+        ASSERT_TRUE(PumpUntil([&] { return !d.ReadOutRunning(); }, 5000));
+        port->openError = ERROR_FILE_NOT_FOUND;
+        d.Click(IDC_READ);  // still away: no chooser
+        port->openError = 0;
+        port->Locked([&] { return port->rest = Quiet(), 0; });
+        Read(d, "wieder.txt");
+        d.Receive(kRecord);
+        d.Tick(), d.Tick();
+        prompts.answers = { No() };
+        d.Click(IDC_ERASE);
+    }, {});
+    EXPECT_EQ(kRow, Content(dir / "gezogen.txt"));
+    EXPECT_EQ(kRow, Content(dir / "wieder.txt"));
+    ASSERT_EQ(5u, prompts.seen.size()) << "no question before the erase after a good run" << ::testing::PrintToString(prompts.seen);
+    EXPECT_THAT(prompts.seen[1], HasSubstr("error: Die Verbindung \xC3\xBC" "ber COM 2 ist unterbrochen. Die Tabelle \"" +
+                                           (dir / "gezogen.txt").string() + "\" ist unvollst\xC3\xA4ndig: sie endet nach 22 empfangenen Zeichen."));
+    EXPECT_THAT(prompts.seen[2], HasSubstr("error: Die Verbindung \xC3\xBC" "ber COM 2 war unterbrochen, und die Schnittstelle ist nicht wieder da."));
+    EXPECT_EQ("dialog 129", prompts.seen[4]);
+}
+
+TEST_F(MainWindow, AnIncompleteTableSaysWhyAndDeleteThenAsksFirst)
+{
+    Run([&](CProbedDialog& d) {
+        // Z:\dev\full takes the file's creation and refuses every write: a full disk.
+        d.StartReadOut(L"Z:\\dev\\full");
+        d.Receive(std::string(kRecord) + kRecord);
+        d.SendMessage(WM_POWERBROADCAST, PBT_APMSUSPEND);
+        d.Tick(), d.Tick();
+        prompts.answers = { No() };
+        d.Click(IDC_ERASE);
+    });
+    ASSERT_EQ(2u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
+    EXPECT_EQ("error: Die Tabelle \"Z:\\dev\\full\" ist unvollst\xC3\xA4ndig.\nThe table \"Z:\\dev\\full\" is incomplete.\n\n"
+              "42 Zeichen konnten nicht geschrieben werden.\n42 characters could not be written.\n\n"
+              "Der PC war w\xC3\xA4hrend des Auslesens im Ruhezustand.\nThe PC went to sleep during the read-out.\n\n"
+              "Bitte noch einmal auslesen: der Logger hat seine Daten noch.\nPlease read out again: the logger still holds its data.",
+              prompts.seen[0]);
+    EXPECT_THAT(prompts.seen[1], HasSubstr("ask: Die Tabelle des letzten Auslesens ist unvollst\xC3\xA4ndig."));
+}
+
+TEST_F(MainWindow, TheWaysOutKeepEveryCharacterReceivedAndEnterDoesNothingDuringARun)
+{
+    Put(dir / "alt.txt", "the old table");
+    const struct { UINT message; WPARAM wParam; } ways[] = {
+        { WM_COMMAND, IDCANCEL }, { WM_CLOSE, 0 }, { WM_ENDSESSION, TRUE } };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.message);
+        Run([&](CProbedDialog& d) {
+            Read(d, "alt.txt", { Yes() });  // nothing comes: kept as it was
+            d.SendMessage(way.message, way.wParam);
+        });
+        Run([&](CProbedDialog& d) {
+            Read(d, "endlos.txt");
+            d.Receive(std::string(300, '7'));
+            d.Click(IDOK);
+            EXPECT_TRUE(d.ReadOutRunning()) << "Enter while Quit is locked";
+            d.SendMessage(way.message, way.wParam);
+            EXPECT_FALSE(d.m_comm.GetPortOpen());
+        });
+        EXPECT_EQ("the old table", Content(dir / "alt.txt"));
+        const std::string table = Content(dir / "endlos.txt");
+        EXPECT_EQ("77.77.77\t77:77\t7777\t777777\t", table.substr(0, 27));
+        EXPECT_EQ(300, std::count(table.begin(), table.end(), '7'));
+        fs::remove(dir / "endlos.txt");
+    }
+    EXPECT_THAT(prompts.seen, ::testing::Each(::testing::Not(HasSubstr("error"))));
+}
+
+TEST_F(MainWindow, AClosedPortOrATableThatCannotBeHadSendNothing)
+{
+    Put(dir / "besetzt.txt", "in use");
+    Run([&](CProbedDialog& d) {
+        const HANDLE held = CreateFileW((dir / "besetzt.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        Read(d, "besetzt.txt", { Yes() });
+        CloseHandle(held);
+        d.m_comm.SetPortOpen(FALSE);
+        Read(d, "zu.txt");
+        EXPECT_FALSE(d.Locked());
+    });
+    EXPECT_EQ("", Written());
+    EXPECT_EQ("in use", Content(dir / "besetzt.txt"));
+    EXPECT_FALSE(fs::exists(dir / "zu.txt"));
+    ASSERT_EQ(5u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
+    EXPECT_THAT(prompts.seen[2], HasSubstr("besetzt.txt\" kann nicht angelegt werden."));
+    EXPECT_THAT(prompts.seen[2], HasSubstr("Es wurde nichts ausgelesen; bitte einen anderen Namen w\xC3\xA4hlen."));
+    EXPECT_EQ("error: COM 2 ist nicht ge\xC3\xB6" "ffnet.\nCOM 2 is not open.", prompts.seen[4]);
+}
+
+TEST_F(MainWindow, SystemCommands0x10To0x1FOpenTheAboutBox)
+{
+    Run([&](CProbedDialog& d) {
+        for (WPARAM command : { 0x10, 0x1F, 0x20 })
+            d.SendMessage(WM_SYSCOMMAND, command);
+    });
+    EXPECT_THAT(prompts.seen, ElementsAre("dialog 100", "dialog 100"));
 }
 
 // Which buttons WM_ENABLE reached, in order, while the hook was set.
