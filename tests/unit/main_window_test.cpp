@@ -464,6 +464,50 @@ TEST_F(MainWindow, SystemCommands0x10To0x1FOpenTheAboutBox)
     EXPECT_THAT(prompts.seen, ElementsAre("dialog 100", "dialog 100"));
 }
 
+// A small dialog run modally with `probe` inside it, once it is initialised.
+template <class Dialog>
+class CProbed : public Dialog {
+public:
+    template <class... Args>
+    explicit CProbed(std::function<void(HWND)> probe, Args&&... args) : Dialog(std::forward<Args>(args)...), m_probe(std::move(probe)) {}
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        Dialog::OnInitDialog();
+        m_probe(this->m_hWnd);
+        return TRUE;
+    }
+    std::function<void(HWND)> m_probe;
+};
+
+TEST_F(MainWindow, ThePortDialogsTakeWhatIsSelected)
+{
+    // A stored index without a button: none selected, and OK keeps none (-1).
+    CProbed<CPortDialog> dialog([](HWND h) {
+        for (int id : { IDC_COM1, IDC_COM2, IDC_COM3, IDC_COM4 })
+            EXPECT_EQ(BST_UNCHECKED, SendDlgItemMessageW(h, id, BM_GETCHECK, 0, 0));
+        PostMessageW(h, WM_COMMAND, IDOK, 0);
+    });
+    dialog.m_nPort = 7;
+    EXPECT_EQ(IDOK, dialog.DoModal());
+    EXPECT_EQ(-1, dialog.m_nPort);
+
+    CProbed<CPortChoiceDialog> choice(
+        [](HWND h) {
+            const HWND list = GetDlgItem(h, IDC_CHOICE_PORTS);
+            EXPECT_EQ(0, SendMessageW(list, LB_GETCURSEL, 0, 0)) << "the first is selected";
+            wchar_t line[64] = L"";
+            SendMessageW(list, LB_GETTEXT, 1, reinterpret_cast<LPARAM>(line));
+            EXPECT_EQ(std::wstring(L"COM 7    \\Device\\VCP0"), line);
+            SendMessageW(list, LB_SETCURSEL, 1, 0);
+            PostMessageW(h, WM_COMMAND, MAKEWPARAM(IDC_CHOICE_PORTS, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+        },
+        L"Die Schnittstelle COM 4 gibt es nicht.", std::vector<ComPortName>{ { 3, L"" }, { 7, L"\\Device\\VCP0" } });
+    EXPECT_EQ(IDOK, choice.DoModal()) << "a double click uses the port";
+    EXPECT_EQ(7, choice.m_nChosen);
+}
+
 // Which buttons WM_ENABLE reached, in order, while the hook was set.
 std::vector<int> g_enabled;
 LRESULT CALLBACK RecordEnable(int code, WPARAM wParam, LPARAM lParam)
