@@ -267,6 +267,9 @@ TEST_F(MainWindow, AMissingPortCanBeSwappedForOneThePcHas)
 TEST_F(MainWindow, AReadOutFromAPathGivesTheTableAndEndsAtTheFirstTickWithoutNews)
 {
     Put(dir / "alt.txt", "the old table");
+    // A folder whose name code page 1252 cannot hold, and the one it would become.
+    fs::create_directory(dir / L"\u0141\u00F3d\u017A");
+    fs::create_directory(dir / L"L\u00F3dz");
     Run([&](CProbedDialog& d) {
         Read(d, "alt", { No() });
         EXPECT_EQ("", Written()) << "No sends nothing";
@@ -296,15 +299,16 @@ TEST_F(MainWindow, AReadOutFromAPathGivesTheTableAndEndsAtTheFirstTickWithoutNew
         Read(d, "halb.txt");
         d.Receive(std::string(kRecord) + " 5 3");
         d.Tick(), d.Tick();
-        Read(d, "ganz.txt");
+        d.StartReadOut((dir / L"\u0141\u00F3d\u017A" / "ganz.txt").wstring());
         d.Receive(kRecord);
         d.Tick(), d.Tick();
         EXPECT_EQ("22", d.Shown());
     });
     EXPECT_EQ(std::string(kRow) + "05.03.", Content(dir / "halb.txt"));
-    EXPECT_EQ(kRow, Content(dir / "ganz.txt"));
+    EXPECT_EQ(kRow, Content(dir / L"\u0141\u00F3d\u017A" / "ganz.txt"));
+    EXPECT_TRUE(fs::is_empty(dir / L"L\u00F3dz"));
     EXPECT_FALSE(fs::exists(dir / "alt"));
-    ASSERT_EQ(7u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
+    ASSERT_EQ(6u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
     const std::string in = " in " + dir.string();
     EXPECT_EQ("chooser Messwerte 2026-12-07.txt" + in, prompts.seen[0]);
     EXPECT_EQ("ask: Die Datei \"" + (dir / "alt.txt").string() + "\" existiert bereits. Ersetzen?\nThe file \"" +
@@ -420,9 +424,13 @@ TEST_F(MainWindow, TheWaysOutKeepEveryCharacterReceivedAndEnterDoesNothingDuring
         });
         Run([&](CProbedDialog& d) {
             Read(d, "endlos.txt");
-            d.Receive(std::string(300, '7'));
+            d.Receive(std::string(100, '7'));
             d.Click(IDOK);
             EXPECT_TRUE(d.ReadOutRunning()) << "Enter while Quit is locked";
+            // 200 more have arrived, but have not had their events yet.
+            port->Locked([&] { return port->script.push_back(Data(std::string(200, '7'))), 0; });
+            for (DWORD start = GetTickCount(); d.m_comm.GetInBufferCount() < 200 && GetTickCount() - start < 3000;)
+                Sleep(10);
             d.SendMessage(way.message, way.wParam);
             EXPECT_FALSE(d.m_comm.GetPortOpen());
         });
@@ -442,6 +450,7 @@ TEST_F(MainWindow, AClosedPortOrATableThatCannotBeHadSendNothing)
         const HANDLE held = CreateFileW((dir / "besetzt.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         Read(d, "besetzt.txt", { Yes() });
         CloseHandle(held);
+        d.Click(IDC_READ);  // the chooser cancelled
         d.m_comm.SetPortOpen(FALSE);
         Read(d, "zu.txt");
         EXPECT_FALSE(d.Locked());
@@ -449,10 +458,10 @@ TEST_F(MainWindow, AClosedPortOrATableThatCannotBeHadSendNothing)
     EXPECT_EQ("", Written());
     EXPECT_EQ("in use", Content(dir / "besetzt.txt"));
     EXPECT_FALSE(fs::exists(dir / "zu.txt"));
-    ASSERT_EQ(5u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
+    ASSERT_EQ(6u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
     EXPECT_THAT(prompts.seen[2], HasSubstr("besetzt.txt\" kann nicht angelegt werden."));
     EXPECT_THAT(prompts.seen[2], HasSubstr("Es wurde nichts ausgelesen; bitte einen anderen Namen w\xC3\xA4hlen."));
-    EXPECT_EQ("error: COM 2 ist nicht ge\xC3\xB6" "ffnet.\nCOM 2 is not open.", prompts.seen[4]);
+    EXPECT_EQ("error: COM 2 ist nicht ge\xC3\xB6" "ffnet.\nCOM 2 is not open.", prompts.seen[5]);
 }
 
 TEST_F(MainWindow, SystemCommands0x10To0x1FOpenTheAboutBox)
