@@ -3,6 +3,7 @@
 // fails when a font is missing and the system falls back to a wider one, or
 // when a template is made too small for its text. The test runner runs it at
 // 96 and at 144 DPI.
+#include "fw/App.h"
 #include "ui/resource.h"
 
 #include <gtest/gtest.h>
@@ -59,13 +60,12 @@ std::vector<Misfit> Misfits(HWND dialog)
 
 TEST(DialogLayout, EveryTextFitsItsControlInItsOwnFont)
 {
-    HMODULE program = LoadLibraryExA(VORLIX_EXE, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ASSERT_NE(nullptr, program);
+    const HMODULE program = AfxGetResourceHandle();
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
     RecordProperty("dpi", dpi);
-    for (int id : { IDD_MAIN, IDD_ABOUTBOX, IDD_CONFIRM_ERASE, IDD_PORT }) {
+    for (int id : { IDD_MAIN, IDD_ABOUTBOX, IDD_CONFIRM_ERASE, IDD_PORT, IDD_PORT_CHOICE }) {
         SCOPED_TRACE("dialog " + std::to_string(id) + " at " + std::to_string(dpi) + " DPI");
         HRSRC info = FindResourceW(program, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5));
         ASSERT_NE(nullptr, info);
@@ -80,7 +80,6 @@ TEST(DialogLayout, EveryTextFitsItsControlInItsOwnFont)
         }
         DestroyWindow(dialog);
     }
-    FreeLibrary(program);
 }
 
 }  // namespace
