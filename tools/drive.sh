@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Runs one of the tools that drive the real program under Wine: the disabled
-# case Tools.DISABLED_NAME of the end-to-end test program (MainJob, Benchmark,
-# Screenshots), or the tests FILTER selects, on a display and in a Wine prefix
-# of their own (in build/NAME). Their settings come in the environment
+# Runs one of the tools that drive the real program under Wine as the
+# end-to-end tests do: the case Tools.NAME of build/tests/drive_tools.exe
+# (MainJob, Benchmark, Screenshots, Soak), on a display and in a Wine prefix
+# of its own (in build/NAME). Its settings come in the environment
 # (VX_..., VORLIX_DPI).
-#   tools/drive.sh NAME [FILTER]
+#   tools/drive.sh NAME
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${VORLIX_BUILD:-$root/build}"
@@ -17,7 +17,7 @@ mkdir -p "$VX_E2E_WORK"
 exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
   "$0/tools/wine-prefix.sh" "$WINEPREFIX" "$VX_E2E_WORK/wineboot.log" desktop
   (setsid wineserver -p >/dev/null 2>&1 &)
-  "$0/tools/wine-test-run.sh" "$1" --gtest_also_run_disabled_tests --gtest_filter="$2"
+  "$0/tools/wine-test-run.sh" "$1" --gtest_filter="Tools.$2"
   rc=$?
   wineserver -k
-  exit $rc' "$root" "$build/tests/e2e_tests.exe" "${2:-Tools.DISABLED_$1}"
+  exit $rc' "$root" "$build/tests/drive_tools.exe" "$1"

@@ -5,7 +5,12 @@
 # none), and the file is put back. Prints one line per fault and fails
 # when any fault went unnoticed. About a minute per fault; for a whole-suite
 # check of one fault, seed it by hand and run tools/run-tests.sh.
-#   tools/seed-faults.sh [NUMBER...]     (default: all)
+# With --overlap, each fault meets the whole unit test program instead, and
+# its line lists every case that fails (a crash or a hang is "the unit
+# program itself"); only when none does, the fault's e2e filter runs. A
+# summary names the faults that a single case catches.
+#   tools/seed-faults.sh [--overlap] [NUMBER...]     (default: all)
+# Needs the unit tests' prefix, which tools/run-tests.sh makes.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${VORLIX_BUILD:-$root/build}"
@@ -61,16 +66,33 @@ faults=(
 )
 
 [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"
+overlap=0
+[ "${1:-}" != --overlap ] || { overlap=1; shift; }
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" VX_E2E_WORK="$build/seeded"
 unset LANG LC_ALL
 "$root/tools/build.sh" >/dev/null 2>&1 || { echo "seed-faults: the build fails without any fault"; exit 1; }
+[ -e "$build/wineprefix-unit/system.reg" ] || { echo "seed-faults: run tools/run-tests.sh once first"; exit 1; }
 mkdir -p "$VX_E2E_WORK"
 "$root/tools/wine-prefix.sh" "$VX_E2E_WORK/prefix" "$VX_E2E_WORK/wineboot.log" desktop
 file=""
 # Whatever happens, the seeded file gets its own text back.
 trap '[ -n "$file" ] && [ -e "$file.orig" ] && mv "$file.orig" "$file" && touch "$file"' EXIT
 
+# Runs the unit or e2e test program with a filter and prints the cases that
+# failed, one a line; a run that never came to its end prints "the KIND
+# program itself".
+log="$build/seeded-test.log"
+failing() {
+  local prefix="$build/wineprefix-unit"
+  [ "$1" = unit ] || prefix="$VX_E2E_WORK/prefix"
+  WINEPREFIX="$prefix" timeout 900 "$root/tools/wine-test-run.sh" "$build/tests/$1_tests.exe" \
+    --gtest_filter="$2" >"$log" 2>&1
+  grep -o '^\[  FAILED  \] [A-Za-z_][A-Za-z0-9_/]*\.[A-Za-z0-9_/]*' "$log" | cut -c14- | sort -u
+  grep -q '^\[==========\] .* ran\.' "$log" || echo "the $1 program itself"
+}
+
 missed=0
+single=()
 for fault in "${faults[@]}"; do
   IFS='|' read -r number what file old new catch <<<"$fault"
   if [ $# -gt 0 ] && [[ " $* " != *" $number "* ]]; then continue; fi
@@ -83,11 +105,17 @@ for fault in "${faults[@]}"; do
     result="caught by the build"
   else
     read -r kind filter <<<"$catch"
-    prefix="$build/wineprefix-unit"
-    [ "$kind" = unit ] || prefix="$VX_E2E_WORK/prefix"
-    if ! WINEPREFIX="$prefix" timeout 900 "$root/tools/wine-test-run.sh" "$build/tests/${kind}_tests.exe" \
-      --gtest_filter="$filter" >"$build/seeded-test.log" 2>&1; then
-      result="caught by $(grep -m1 -o '\[  FAILED  \] [A-Za-z0-9_.]*' "$build/seeded-test.log" | sed 's/\[  FAILED  \] //')"
+    if [ "$overlap" = 0 ]; then
+      cases=$(failing "$kind" "$filter" | head -1)
+    else
+      cases=$(failing unit '*')
+      [ -n "$cases" ] || [ "$kind" != e2e ] || cases=$(failing e2e "$filter" | sed 's/^/e2e /')
+    fi
+    if [ -n "$cases" ]; then
+      result="caught by $(paste -sd, - <<<"$cases" | sed 's/,/, /g')"
+      [ "$(wc -l <<<"$cases")" -gt 1 ] || single+=("$number ($cases)")
+    elif grep -q '^\[  PASSED  \] 0 tests' "$log"; then
+      result="MISSED (no case matches $kind $filter)"; missed=1
     else
       result="MISSED ($kind $filter)"; missed=1
     fi
@@ -96,5 +124,9 @@ for fault in "${faults[@]}"; do
   touch "$file"  # newer than the objects built with the fault, so that they are built again
   printf '%2s  %-52s %s\n' "$number" "$what" "$result"
 done
+if [ "$overlap" = 1 ]; then
+  echo "caught by exactly one case: ${#single[@]}"
+  for s in "${single[@]}"; do echo "  $s"; done
+fi
 "$root/tools/build.sh" >/dev/null 2>&1
 exit $missed

@@ -7,12 +7,13 @@
 #include "ui/resource.h"
 
 #include <chrono>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
 
 namespace e2e {
 
-constexpr int kOk = IDOK, kCancel = IDCANCEL, kYes = IDYES, kNo = IDNO;
+constexpr int kOk = IDOK;
 constexpr char kErrorBoxTitle[] = "Vorlix: Fehler / Error";
 
 // A logger record and the table row it must give, both written out by hand:
@@ -31,14 +32,6 @@ inline std::string Times(const std::string& text, size_t n)
     return all;
 }
 
-// A setting of the tools that run these tests longer or bigger, from the
-// environment; `fallback` when it is not set.
-inline long EnvNumber(const char* name, long fallback)
-{
-    const char* value = std::getenv(name);
-    return value && *value ? std::atol(value) : fallback;
-}
-
 // A logger holding `records`; `raw` keeps them after an erase. 1042 µs a byte is 9600 baud.
 inline loggersim::Options Logger(std::string records, long byteMicros = 1042, bool raw = false)
 {
@@ -47,14 +40,6 @@ inline loggersim::Options Logger(std::string records, long byteMicros = 1042, bo
     options.byteMicros = byteMicros;
     options.raw = raw;
     return options;
-}
-
-// Whether `text` holds `part`, with the text in the failure message.
-inline ::testing::AssertionResult Says(const std::string& text, const std::string& part)
-{
-    if (text.find(part) != std::string::npos)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "\"" << part << "\" is not in:\n" << text;
 }
 
 class VorlixTest : public ::testing::Test {
@@ -78,16 +63,13 @@ protected:
         LinkComPorts({});  // no COM port of the prefix is left pointing anywhere
     }
 
-    // A new cable on COM 2 (and the other ports `more` names): the adapter plugged in (again).
-    void Plug(std::vector<int> more = {})
+    // A new cable on COM 2: the adapter plugged in (again).
+    void Plug()
     {
         cable.reset();  // the old one pulled first: both keep their socat's process id in the same file
         cable = std::make_unique<Cable>(dir);
         ASSERT_TRUE(cable->Ok()) << "socat did not make the cable";
-        std::vector<std::pair<int, std::string>> links = { { 2, cable->ComEnd() } };
-        for (int port : more)
-            links.emplace_back(port, cable->ComEnd());
-        LinkComPorts(links);
+        LinkComPorts({ { 2, cable->ComEnd() } });
     }
 
     void StartLogger(loggersim::Options options)
@@ -108,20 +90,9 @@ protected:
         return main;
     }
 
-    // Starts the program when its port cannot be opened: returns the error
-    // box's text, dismissed; the main window opens after it.
-    std::string StartProgramWithError()
-    {
-        EXPECT_TRUE(program.Start(dir));
-        const std::string text = Dismiss(ErrorBox(30000));
-        main = WaitWindow("Vorlix", 10000);
-        EXPECT_TRUE(main) << "the main window did not appear after the error";
-        return text;
-    }
-
     // The program's error box, if one appears within the time.
     static HWND ErrorBox(int timeoutMs = 3000) { return WaitWindow(kErrorBoxTitle, timeoutMs); }
-    // What the box says; clicks its OK and waits until it is gone.
+    // What the box says; clicks its OK and waits until it is destroyed.
     static std::string Dismiss(HWND box)
     {
         EXPECT_TRUE(box) << "no box to dismiss";
@@ -133,8 +104,6 @@ protected:
 
     std::string Path(const std::string& name) const { return dir + "\\" + name; }
     std::string Table(const std::string& name) const { return ReadFile(Path(name)); }
-    std::string Setting() const { return Table("vxsetup.ini"); }
-    void PutSetting(const std::string& content) const { WriteFile(Path("vxsetup.ini"), content); }
 
     // Clicks `button` in the main window; the dialog or box it opens.
     HWND Open(int button)
@@ -169,18 +138,35 @@ protected:
     }
     // The handler that gives the buttons back closes the table after them:
     // once the window has answered a message of ours, that handler is done.
-    bool WaitForEnd(int timeoutMs)
+    bool WaitForEnd(int timeoutMs) { return WaitFor([&] { return Enabled(main, IDC_ERASE); }, timeoutMs) && Answers(); }
+    bool Answers()
     {
         DWORD_PTR answer = 0;
-        return WaitFor([&] { return Enabled(main, IDC_ERASE); }, timeoutMs) &&
-               SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer);
+        return SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer) != 0;
     }
-    bool Locked()
+    // Whether the program shows nothing over its main window, checked once:
+    // a box or dialog that a handler opens disables the window before it is
+    // created, and the window answers our message only after the handler has
+    // returned or from the loop of what it opened.
+    bool NothingOpen()
     {
-        for (int id : { IDC_READ, IDC_SETUP, kOk, IDC_ERASE })
-            if (Enabled(main, id))
-                return false;
-        return true;
+        return Answers() && IsWindowEnabled(main) && !FindTopLevel([&](HWND h) { return OwnedBy(h, main); });
+    }
+
+    // One round of what a user does: read out the logger's 10 records (it
+    // must keep them after an erase), erase, Setup's OK (the port closed and
+    // opened again), the About box.
+    void UseOnce()
+    {
+        fs::remove(Path("runde.txt"));  // a table that is there would be asked about first
+        StartRun("runde.txt");
+        ASSERT_TRUE(WaitForEnd(10000));
+        EXPECT_EQ(Times(kRow, 10), Table("runde.txt"));
+        ASSERT_TRUE(ConfirmErase());
+        ASSERT_TRUE(sim->WaitErases(++erases, 3000));
+        Dismiss(OpenPortDialog());
+        SysCommand(main, IDM_ABOUTBOX);
+        Dismiss(WaitOwned(main, 5000));
     }
 
     std::string dir;
@@ -188,6 +174,7 @@ protected:
     std::unique_ptr<loggersim::Simulator> sim;
     Program program;
     HWND main = nullptr;
+    int erases = 0;
 };
 
 }  // namespace e2e

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -141,19 +140,14 @@ public:
     bool Start(const std::string& cwd)
     {
         Kill();
-        m_cwd = cwd;
         std::wstring command = L"vorlix.exe";
         STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
+        startup.cb = sizeof startup;
         const std::wstring exe(VORLIX_EXE, VORLIX_EXE + sizeof VORLIX_EXE - 1), dir(cwd.begin(), cwd.end());
         return CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &startup,
                               &m_info) != FALSE;
     }
-    bool WaitExit(int timeoutMs)
-    {
-        return !m_info.hProcess || WaitForSingleObject(m_info.hProcess, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
-    }
-    bool Running() { return !WaitExit(0); }
+    bool Running() { return m_info.hProcess && WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT; }
     void Kill()
     {
         if (!m_info.hProcess)
@@ -164,59 +158,10 @@ public:
         CloseHandle(m_info.hThread);
         m_info = {};
     }
-    // The Linux process that runs it, for what only Linux tells (CPU, memory,
-    // system calls); -1 when it cannot be found. Wine runs the program in a
-    // Linux process named after it, in its working directory.
-    long UnixPid()
-    {
-        const std::string found = m_cwd + "\\unix-pid.txt";
-        if (!Running())
-            return -1;
-        Shell("for p in $(pgrep -x vorlix.exe); do [ \"$(readlink /proc/$p/cwd)\" != '" + UnixPath(m_cwd) +
-              "' ] || echo $p; done >'" + UnixPath(found) + "'");
-        const long pid = std::atol(ReadFile(found).c_str());
-        fs::remove(found);
-        return pid > 0 ? pid : -1;
-    }
 
 private:
     PROCESS_INFORMATION m_info = {};
-    std::string m_cwd;
 };
-
-// A Linux process's CPU seconds; -1 when unknown. In /proc/PID/stat the name
-// in parentheses may hold blanks; utime and stime are the 12th and 13th fields
-// after it, in ticks of 1/100 s.
-inline double CpuSeconds(long unixPid)
-{
-    const std::string stat = ReadFile("Z:\\proc\\" + std::to_string(unixPid) + "\\stat");
-    std::istringstream fields(stat.substr(std::min(stat.size(), stat.rfind(')') + 1)));
-    std::string field;
-    double ticks = 0;
-    int i = 0;
-    for (; i < 13 && fields >> field; ++i)
-        ticks += i >= 11 ? std::stod(field) : 0;
-    return i < 13 ? -1 : ticks / 100.0;
-}
-
-// A number from a Linux process's status, e.g. "VmHWM:" in KB; -1 when absent.
-inline long ProcessStatus(long unixPid, const char* key)
-{
-    std::istringstream status(ReadFile("Z:\\proc\\" + std::to_string(unixPid) + "\\status"));
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind(key, 0) == 0)
-            return std::atol(line.c_str() + strlen(key));
-    return -1;
-}
-
-// A picture of the display, or of the part of it `crop` gives ("WxH+X+Y").
-inline bool Screenshot(const std::string& path, const std::string& crop = std::string())
-{
-    fs::remove(path);
-    return Shell("import -display \"$DISPLAY\" -window root " + (crop.empty() ? "" : "-crop " + crop + " +repage ") +
-                 "'" + UnixPath(path) + "'") == 0 &&
-           ReadFile(path).substr(0, 4) == "\x89PNG";
-}
 
 // ---- Windows, as a user sees them ---------------------------------------------
 
@@ -236,24 +181,27 @@ inline std::string Text(HWND window, int id = 0)
     return out;
 }
 
-// The first visible top-level window for which `match` holds; nullptr when none came in time.
-inline HWND WaitTopLevel(const std::function<bool(HWND)>& match, int timeoutMs)
+// The first visible top-level window for which `match` holds, or nullptr.
+inline HWND FindTopLevel(const std::function<bool(HWND)>& match)
 {
     std::pair<const std::function<bool(HWND)>*, HWND> search{ &match, nullptr };
-    WaitFor(
-        [&] {
-            EnumWindows(
-                [](HWND h, LPARAM l) {
-                    auto* s = reinterpret_cast<decltype(search)*>(l);
-                    if (IsWindowVisible(h) && (*s->first)(h))
-                        s->second = h;
-                    return s->second ? FALSE : TRUE;
-                },
-                reinterpret_cast<LPARAM>(&search));
-            return search.second != nullptr;
+    EnumWindows(
+        [](HWND h, LPARAM l) {
+            auto* s = reinterpret_cast<decltype(search)*>(l);
+            if (IsWindowVisible(h) && (*s->first)(h))
+                s->second = h;
+            return s->second ? FALSE : TRUE;
         },
-        timeoutMs);
+        reinterpret_cast<LPARAM>(&search));
     return search.second;
+}
+
+// The same, waited for; nullptr when none came in time.
+inline HWND WaitTopLevel(const std::function<bool(HWND)>& match, int timeoutMs)
+{
+    HWND found = nullptr;
+    WaitFor([&] { return (found = FindTopLevel(match)) != nullptr; }, timeoutMs);
+    return found;
 }
 
 inline HWND WaitWindow(const std::string& title, int timeoutMs)
@@ -262,19 +210,20 @@ inline HWND WaitWindow(const std::string& title, int timeoutMs)
 }
 
 // A window owned by `owner`: its dialog or message box.
+inline bool OwnedBy(HWND h, HWND owner) { return h != owner && GetWindow(h, GW_OWNER) == owner; }
 inline HWND WaitOwned(HWND owner, int timeoutMs)
 {
-    return WaitTopLevel([&](HWND h) { return h != owner && GetWindow(h, GW_OWNER) == owner; }, timeoutMs);
+    return WaitTopLevel([&](HWND h) { return OwnedBy(h, owner); }, timeoutMs);
 }
 
-// Waits until the window is gone or hidden; false when it is still shown after the time.
+// Waits until the window is destroyed, as a modal dialog is once its loop
+// has ended; false when it is still there after the time.
 inline bool WaitGone(HWND window, int timeoutMs)
 {
-    return WaitFor([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
+    return WaitFor([&] { return !IsWindow(window); }, timeoutMs);
 }
 
 inline bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
-inline bool Checked(HWND dialog, int id) { return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 // The texts of a dialog's static controls, one line each: what a message box says.
 inline std::string StaticTexts(HWND dialog)
@@ -305,26 +254,7 @@ inline void SetText(HWND dialog, int id, const std::string& text)
                         2000, &result);
 }
 
-// The control with the focus in `window`'s thread.
-inline HWND FocusOf(HWND window)
-{
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
-}
-
-// A key pressed and let go, to the control with the focus.
-inline void Key(HWND window, int vk)
-{
-    HWND focus = FocusOf(window);
-    if (!focus)
-        focus = window;
-    PostMessageW(focus, WM_KEYDOWN, static_cast<WPARAM>(vk), 1);
-    PostMessageW(focus, WM_KEYUP, static_cast<WPARAM>(vk), 0xC0000001);
-}
-
 inline void SysCommand(HWND window, unsigned command) { PostMessageW(window, WM_SYSCOMMAND, command, 0); }
-inline void Close(HWND window) { SysCommand(window, SC_CLOSE); }  // the close box
 
 // What a process holds: its kernel handles, and its windows, top-level and child.
 inline int HandleCount(HWND window)

@@ -1,0 +1,138 @@
+// What only the real program on a real pty shows: the simulated logger's
+// records read out twice, load, garbage, a pulled cable, and repeated use.
+// Everything else is checked by the unit tests through the program's seams.
+#include "Fixture.h"
+
+#include <random>
+
+namespace e2e {
+namespace {
+
+using ::testing::HasSubstr;
+using ReadOut = VorlixTest;
+using Robustness = VorlixTest;
+
+TEST_F(ReadOut, TheSimulatedLoggerGivesTheRowsTheReadmeShowsAndEachRunStartsAfresh)
+{
+    // The records end in the middle of a line: the next run must count from
+    // zero and lay its table out from a line start all the same.
+    StartLogger(Logger(loggersim::MakeRecords(3) + " 31126 7"));
+    ASSERT_TRUE(StartProgram());
+    for (const char* name : { "eins.txt", "zwei.txt" }) {
+        StartRun(name);
+        ASSERT_TRUE(WaitForEnd(10000));
+        EXPECT_EQ("03.11.26\t07:00\t21,0\t1013,9\t45,1\t 996,2\t\n"
+                  "03.11.26\t07:15\t20,8\t1014,2\t44,8\t 997,5\t\n"
+                  "03.11.26\t07:30\t20,3\t1013,5\t44,9\t 999,2\t\n"
+                  "03.11.26\t07:",
+                  Table(name));
+        EXPECT_EQ("104", Text(main, IDC_BYTES)) << name;
+    }
+    EXPECT_EQ("(254.1.)(254.1.)", sim->Received());
+}
+
+TEST_F(Robustness, AMegabyteUnpacedArrivesWholeAndGarbageZeroBytesAndEndlessLinesLoseNothing)
+{
+    // 47,663 records of 22 characters (1,048,586 characters) sent as fast as
+    // the cable takes them. Then random bytes but for '7', a line that never
+    // ends, empty lines, and one record after a line end, which must come out
+    // as its row.
+    std::mt19937 random(42);
+    std::string garbage;
+    while (garbage.size() < 20000)
+        if (const char ch = static_cast<char>(random() & 0xFF); ch != '7')
+            garbage += ch;
+    const std::string data = Times(kRecord, 47663) + garbage + std::string("\0\0\x1A\xFF\r\r\r", 7) +
+                             std::string(100000, '7') + std::string(5000, '\n') + std::string(3000, '\r') + kRecord;
+    StartLogger(Logger(data, 0, true));
+    ASSERT_TRUE(StartProgram());
+    StartRun("table.txt");
+    ASSERT_TRUE(WaitForEnd(120000));
+    EXPECT_TRUE(NothingOpen()) << "no box at the end of the run";
+    EXPECT_EQ(std::to_string(data.size()), Text(main, IDC_BYTES));
+    const std::string table = Table("table.txt");
+    EXPECT_TRUE(Times(kRow, 47663) == table.substr(0, 47663 * 28)) << "the table differs from the rows of the records";
+    EXPECT_EQ(100000, std::count(table.begin() + 47663 * 28, table.end() - 28, '7'));
+    EXPECT_EQ(std::string::npos, table.find('\r'));
+    EXPECT_EQ(std::string(5000, '\n') + kRow, table.substr(table.size() - 5028)) << "the record after the garbage";
+}
+
+TEST_F(Robustness, PulledCableEndsTheRunAtOnceKeepsEveryByteAndSaysSo)
+{
+    StartLogger(Logger(Times(kRecord, 100)));
+    ASSERT_TRUE(StartProgram());
+    StartRun("gezogen.txt");
+    ASSERT_TRUE(WaitFor([&] { return sim->SentCount() >= 1100; }, 5000)) << "half of the records on their way";
+    const size_t sentBefore = sim->SentCount();
+    cable->Pull();
+    const auto pulled = Clock::now();
+    const size_t sentAfter = sim->SentCount();
+    ASSERT_TRUE(WaitForEnd(5000));
+    const double took = Seconds(Clock::now() - pulled);
+    EXPECT_LT(took, 1.5) << "the run ends with the loss, not by its silence (2 to 4 s)";
+
+    // The box gives the characters received. Only what was still in the
+    // line's buffer when it went (the reader takes the line every 50 ms, 48
+    // bytes at 9600 baud) may be gone with it, as on a real unplug: the
+    // system discards it with the device.
+    const std::string text = Dismiss(ErrorBox(3000));
+    const size_t at = text.find("endet nach ");
+    ASSERT_NE(std::string::npos, at) << text;
+    const size_t received = std::strtoul(text.c_str() + at + 11, nullptr, 10);
+    EXPECT_LE(received, sentAfter);
+    EXPECT_GE(received + 64, sentBefore);
+    const std::string n = std::to_string(received);
+    EXPECT_THAT(text, HasSubstr("Die Verbindung \xC3\xBC" "ber COM 2 ist unterbrochen. Die Tabelle \"Z:"));
+    EXPECT_THAT(text, HasSubstr("gezogen.txt\" ist unvollst\xC3\xA4ndig: sie endet nach " + n +
+                                " empfangenen Zeichen.\nThe connection on COM 2 was lost. The table \"Z:"));
+    EXPECT_THAT(text, HasSubstr("gezogen.txt\" is incomplete: it ends after " + n + " characters received."));
+    // The table holds the rows of every whole record received, and no more than one row more.
+    const std::string table = Table("gezogen.txt");
+    const size_t rows = received / 22;
+    EXPECT_EQ(Times(kRow, rows), table.substr(0, rows * 28));
+    EXPECT_LT(table.size(), (rows + 1) * 28);
+    EXPECT_TRUE(program.Running());
+
+    // While the adapter is away, Read says so, each time, and opens no chooser.
+    for (int click = 0; click < 2; ++click) {
+        ASSERT_TRUE(Click(main, IDC_READ));
+        EXPECT_THAT(Dismiss(ErrorBox(5000)),
+                    HasSubstr("Die Verbindung \xC3\xBC" "ber COM 2 war unterbrochen, und die Schnittstelle ist nicht "
+                              "wieder da. Bitte Kabel oder Adapter wieder anstecken.\nThe connection on COM 2 was "
+                              "lost, and the port is not back. Please plug the cable or adapter in again."));
+        EXPECT_TRUE(NothingOpen()) << "Read went on after the box";
+    }
+    EXPECT_TRUE(Enabled(main, IDC_READ));
+
+    // Plugged in again under its name: Read works without a detour through Setup.
+    Plug();
+    StartLogger(Logger(Times(kRecord, 2)));
+    StartRun("wieder.txt");
+    ASSERT_TRUE(WaitForEnd(10000));
+    EXPECT_EQ(Times(kRow, 2), Table("wieder.txt"));
+    EXPECT_TRUE(NothingOpen()) << "no box at the end of the run";
+}
+
+// Two rounds of everything a user does (UseOnce): once the first has loaded
+// what stays loaded, the second leaves the program holding no more handles
+// and windows. tools/soak.sh runs the long version, with memory, threads and
+// open files.
+TEST_F(Robustness, RepeatedUseLeavesTheProgramHoldingNoMore)
+{
+    StartLogger(Logger(Times(kRecord, 10), 1042, true));  // the records stay after an erase
+    ASSERT_TRUE(StartProgram());
+    UseOnce();
+    const int handles = HandleCount(main), windows = Windows(main);
+    ASSERT_TRUE(handles > 0 && windows > 0) << "what the program holds cannot be measured";
+    UseOnce();
+    EXPECT_TRUE(NothingOpen());
+    EXPECT_EQ(windows, Windows(main));
+    // Wine's file chooser leaves one registry key open each time it is shown
+    // (a bare GetOpenFileNameW does the same), and closes its folder watch a
+    // moment after it has gone.
+    EXPECT_TRUE(WaitFor([&] { return HandleCount(main) <= handles + 1; }, 3000))
+        << HandleCount(main) - handles << " handles more after the second round";
+}
+
+}  // namespace
+}  // namespace e2e
