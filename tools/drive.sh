@@ -12,7 +12,9 @@ build="${VORLIX_BUILD:-$root/build}"
 "$root/tools/build.sh" >/dev/null
 export VX_E2E_WORK="${VX_E2E_WORK:-$build/$1}"
 export WINEPREFIX="$VX_E2E_WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset LANG LC_ALL
+# C.UTF-8 keeps the code page 1252 and lets Wine name files outside it.
+export LANG=C.UTF-8
+unset LC_ALL
 mkdir -p "$VX_E2E_WORK"
 exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
   "$0/tools/wine-prefix.sh" "$WINEPREFIX" "$VX_E2E_WORK/wineboot.log" desktop

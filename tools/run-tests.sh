@@ -10,7 +10,9 @@ build="${VORLIX_BUILD:-$root/build}"
 
 # The unit tests' own display and Wine prefix; the end-to-end tests make theirs.
 export WINEPREFIX="$build/wineprefix-unit" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset LANG LC_ALL
+# C.UTF-8 keeps the code page 1252 and lets Wine name files outside it.
+export LANG=C.UTF-8
+unset LC_ALL
 display=70
 while [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ]; do display=$((display + 1)); done
 Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$build/xvfb-unit.log" 2>&1 &

@@ -69,7 +69,9 @@ faults=(
 overlap=0
 [ "${1:-}" != --overlap ] || { overlap=1; shift; }
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" VX_E2E_WORK="$build/seeded"
-unset LANG LC_ALL
+# C.UTF-8 keeps the code page 1252 and lets Wine name files outside it.
+export LANG=C.UTF-8
+unset LC_ALL
 "$root/tools/build.sh" >/dev/null 2>&1 || { echo "seed-faults: the build fails without any fault"; exit 1; }
 [ -e "$build/wineprefix-unit/system.reg" ] || { echo "seed-faults: run tools/run-tests.sh once first"; exit 1; }
 mkdir -p "$VX_E2E_WORK"

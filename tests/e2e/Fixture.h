@@ -93,11 +93,11 @@ protected:
     // The program's error box, if one appears within the time.
     static HWND ErrorBox(int timeoutMs = 3000) { return WaitWindow(kErrorBoxTitle, timeoutMs); }
     // What the box says; clicks its OK and waits until it is destroyed.
-    static std::string Dismiss(HWND box)
+    static std::string Dismiss(HWND box, int button = kOk)
     {
         EXPECT_TRUE(box) << "no box to dismiss";
         const std::string text = StaticTexts(box);
-        Click(box, kOk);
+        Click(box, button);
         WaitGone(box, 3000);
         return text;
     }

@@ -29,11 +29,20 @@ inline bool WaitFor(const std::function<bool()>& done, int timeoutMs)
 
 // ---- Files and the Linux side -----------------------------------------------------
 
-// Files by their Windows names: Z:\... for the Linux tree.
+// Wide text from the tests' UTF-8, for paths and the windows' texts.
+inline std::wstring Wide(const std::string& text)
+{
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                                                        static_cast<int>(wide.size()))));
+    return wide;
+}
+
+// Files by their Windows names, in UTF-8: Z:\... for the Linux tree.
 inline std::string ReadFile(const std::string& path)
 {
     std::ostringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
+    s << std::ifstream(fs::path(Wide(path)), std::ios::binary).rdbuf();
     return s.str();
 }
 
@@ -248,7 +257,7 @@ inline bool Click(HWND dialog, int id)
 
 inline void SetText(HWND dialog, int id, const std::string& text)
 {
-    const std::wstring wide(text.begin(), text.end());  // the tests' paths are ASCII
+    const std::wstring wide = Wide(text);
     DWORD_PTR result = 0;
     SendMessageTimeoutW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_ABORTIFHUNG,
                         2000, &result);

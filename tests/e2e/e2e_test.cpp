@@ -14,13 +14,18 @@ using Robustness = VorlixTest;
 
 TEST_F(ReadOut, TheSimulatedLoggerGivesTheRowsTheReadmeShowsAndEachRunStartsAfresh)
 {
-    // The records end in the middle of a line: the next run must count from
-    // zero and lay its table out from a line start all the same.
+    // The records end in the middle of a line: the run says so, and the next
+    // must count from zero and lay its table out from a line start all the
+    // same. The second goes into a folder whose name code page 1252 cannot
+    // hold, beside the one it would become there.
     StartLogger(Logger(loggersim::MakeRecords(3) + " 31126 7"));
     ASSERT_TRUE(StartProgram());
-    for (const char* name : { "eins.txt", "zwei.txt" }) {
+    fs::create_directories(fs::path(Wide(Path("\xC5\x81\xC3\xB3" "d\xC5\xBA"))));
+    fs::create_directories(fs::path(Wide(Path("L\xC3\xB3" "dz"))));
+    for (const char* name : { "eins.txt", "\xC5\x81\xC3\xB3" "d\xC5\xBA\\zwei.txt" }) {
         StartRun(name);
         ASSERT_TRUE(WaitForEnd(10000));
+        EXPECT_THAT(Dismiss(ErrorBox(3000)), HasSubstr(name + std::string("\" ist unvollst\xC3\xA4ndig.\nThe table \"Z:")));
         EXPECT_EQ("03.11.26\t07:00\t21,0\t1013,9\t45,1\t 996,2\t\n"
                   "03.11.26\t07:15\t20,8\t1014,2\t44,8\t 997,5\t\n"
                   "03.11.26\t07:30\t20,3\t1013,5\t44,9\t 999,2\t\n"
@@ -29,6 +34,7 @@ TEST_F(ReadOut, TheSimulatedLoggerGivesTheRowsTheReadmeShowsAndEachRunStartsAfre
         EXPECT_EQ("104", Text(main, IDC_BYTES)) << name;
     }
     EXPECT_EQ("(254.1.)(254.1.)", sim->Received());
+    EXPECT_TRUE(fs::is_empty(fs::path(Wide(Path("L\xC3\xB3" "dz")))));
 }
 
 TEST_F(Robustness, AMegabyteUnpacedArrivesWholeAndGarbageZeroBytesAndEndlessLinesLoseNothing)
@@ -93,10 +99,11 @@ TEST_F(Robustness, PulledCableEndsTheRunAtOnceKeepsEveryByteAndSaysSo)
     EXPECT_LT(table.size(), (rows + 1) * 28);
     EXPECT_TRUE(program.Running());
 
-    // While the adapter is away, Read says so, each time, and opens no chooser.
+    // While the adapter is away, Read says so, each time, and opens no chooser;
+    // the PC's other ports are offered instead (Wine always has a COM 1).
     for (int click = 0; click < 2; ++click) {
         ASSERT_TRUE(Click(main, IDC_READ));
-        EXPECT_THAT(Dismiss(ErrorBox(5000)),
+        EXPECT_THAT(Dismiss(ErrorBox(5000), IDCANCEL),
                     HasSubstr("Die Verbindung \xC3\xBC" "ber COM 2 war unterbrochen, und die Schnittstelle ist nicht "
                               "wieder da. Bitte Kabel oder Adapter wieder anstecken.\nThe connection on COM 2 was "
                               "lost, and the port is not back. Please plug the cable or adapter in again."));
