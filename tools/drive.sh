@@ -17,7 +17,7 @@ export LANG=C.UTF-8
 unset LC_ALL
 mkdir -p "$VX_E2E_WORK"
 exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
-  "$0/tools/wine-prefix.sh" "$WINEPREFIX" "$VX_E2E_WORK/wineboot.log" desktop
+  "$0/tools/wine-prefix.sh" "$WINEPREFIX" "$VX_E2E_WORK/wineboot.log" desktop com7
   (setsid wineserver -p >/dev/null 2>&1 &)
   "$0/tools/wine-test-run.sh" "$1" --gtest_filter="Tools.$2"
   rc=$?

@@ -35,14 +35,7 @@ wineserver -w
 (setsid wineserver -p >/dev/null 2>&1 &)
 # The end-to-end tests' prefix, its windows in a virtual desktop.
 mkdir -p "$build/e2e"
-"$root/tools/wine-prefix.sh" "$build/e2e/prefix" "$build/e2e/wineboot.log" desktop
-# COM 7 in the system's serial-port map, with a device name: the port the
-# end-to-end tests offer when the stored one is gone (they link it to their cable).
-if ! grep -qs '"COM7"' "$build/e2e/prefix/system.reg"; then
-  WINEPREFIX="$build/e2e/prefix" wine reg add 'HKLM\Software\Wine\Ports' /v COM7 /d /dev/null /f >>"$build/e2e/wineboot.log" 2>&1
-  WINEPREFIX="$build/e2e/prefix" wineserver -k >/dev/null 2>&1 || true
-  WINEPREFIX="$build/e2e/prefix" wineserver -w
-fi
+"$root/tools/wine-prefix.sh" "$build/e2e/prefix" "$build/e2e/wineboot.log" desktop com7
 (WINEPREFIX="$build/e2e/prefix" setsid wineserver -p >/dev/null 2>&1 &)
 
 cd "$build"

@@ -7,9 +7,11 @@
 # much wider font: "Version 1.01" shows as "Version", the close box as "r".
 # With "desktop", every window of the prefix opens in one virtual desktop:
 # Wine then draws title bars, and a window closes in 20 ms, not in 2 s.
-#   tools/wine-prefix.sh PREFIX [LOG] [desktop]
+# With "com7", the system's serial-port map lists a COM 7 (on /dev/null until
+# a test links it to its cable): the port offered when the stored one is gone.
+#   tools/wine-prefix.sh PREFIX [LOG] [desktop] [com7]
 set -euo pipefail
-prefix=${1:?usage: wine-prefix.sh PREFIX [LOG] [desktop]}
+prefix=${1:?usage: wine-prefix.sh PREFIX [LOG] [desktop] [com7]}
 log=${2:-/dev/null}
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -e "$prefix/system.reg" ]; then
@@ -20,8 +22,14 @@ mkdir -p "$fonts"
 for font in sserife.fon sseriff.fon marlett.ttf; do
   [ -e "$fonts/$font" ] || cp "/usr/share/wine/fonts/$font" "$fonts/$font"
 done
-if [ "${3:-}" = desktop ] && ! grep -qs '"Desktop"="Default"' "$prefix/user.reg"; then
+restart=0
+if [[ " ${*:3} " == *" desktop "* ]] && ! grep -qs '"Desktop"="Default"' "$prefix/user.reg"; then
   wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >>"$log" 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1000x700 /f >>"$log" 2>&1
-  wineserver -k; wineserver -w
+  restart=1
 fi
+if [[ " ${*:3} " == *" com7 "* ]] && ! grep -qs '"COM7"' "$prefix/system.reg"; then
+  wine reg add 'HKLM\Software\Wine\Ports' /v COM7 /d /dev/null /f >>"$log" 2>&1
+  restart=1
+fi
+[ "$restart" = 0 ] || { wineserver -k; wineserver -w; }

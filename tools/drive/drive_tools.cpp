@@ -228,6 +228,14 @@ TEST_F(Tools, Screenshots)
     Restart(logger);
     SysCommand(main, IDM_ABOUTBOX);
     take(WaitOwned(main, 5000), "about-box");
+
+    // The PC's ports, offered at start-up when the stored one is gone.
+    program.Kill();
+    WriteFile(Path("vxsetup.ini"), "3\n");
+    LinkComPorts({ { 7, cable->ComEnd() } });
+    ASSERT_TRUE(program.Start(dir));
+    main = WaitWindow(kErrorBoxTitle, 30000);
+    take(nullptr, "port-choice");
 }
 
 // Long use in one program run: VX_ROUNDS rounds (default 100) of the
