@@ -161,8 +161,9 @@ void CMainDialog::EndReadOut(RunEnd how)
 
 void CMainDialog::TakeTable()
 {
-    m_bTableTaken = true;
+    // Until it is emptied, nothing is written: the new rows never follow the old ones.
     m_file.SetLength(0);
+    m_bTableTaken = true;
 }
 
 void CMainDialog::CloseTable()
