@@ -1,5 +1,6 @@
 #include "link/CommReader.h"
 
+#include "link/CommEvents.h"
 #include "link/LinkVerdict.h"
 
 #include <algorithm>
@@ -159,7 +160,9 @@ void CCommReader::Deliver(const char* data, DWORD count, DWORD lineErrors)
             m_nPendingReceive += static_cast<unsigned long>(after - from);
         }
         static const struct { DWORD flag; short event; } kLineErrors[] = {
-            { CE_BREAK, 1001 }, { CE_FRAME, 1004 }, { CE_OVERRUN, 1006 }, { CE_RXOVER, 1008 }, { CE_RXPARITY, 1009 },
+            { CE_BREAK, CCommEvents::comEventBreak },     { CE_FRAME, CCommEvents::comEventFrame },
+            { CE_OVERRUN, CCommEvents::comEventOverrun }, { CE_RXOVER, CCommEvents::comEventRxOver },
+            { CE_RXPARITY, CCommEvents::comEventRxParity },
         };
         for (const auto& e : kLineErrors)
             if (lineErrors & e.flag)
@@ -237,10 +240,10 @@ bool CCommReader::NextEvent(short* event)
         m_pendingErrors.pop_front();
     } else if (m_nPendingReceive > 0) {
         --m_nPendingReceive;
-        *event = 2;
+        *event = CCommEvents::comEvReceive;
     } else if (m_bLost) {
         m_bLost = false;
-        *event = eventLost;
+        *event = CCommEvents::comEventPortLost;
     } else {
         return false;
     }

@@ -17,9 +17,6 @@
 
 class CCommReader : public std::enable_shared_from_this<CCommReader> {
 public:
-    // Events the reader raises, besides one receive event per byte.
-    enum : short { eventLost = -1 };
-
     CCommReader(std::shared_ptr<CPortIo> io, HWND notify, UINT wakeMessage, size_t capacity);
     ~CCommReader();
     CCommReader(const CCommReader&) = delete;
@@ -38,8 +35,8 @@ public:
     size_t Waiting();
     // Drops what has been received and not read, with the events still pending for it.
     void Discard();
-    // The next event to raise: a receive (2), a line error (1001 ...) or eventLost
-    // once every byte received before the loss has had its events; false when none waits.
+    // The next event to raise (a CCommEvents value): a line error, a receive, or
+    // the loss once every byte received before it has had its events; false when none waits.
     bool NextEvent(short* event);
     // The wake message has been taken: the next Deliver posts a new one.
     void WakeTaken() { InterlockedExchange(&m_nWakePosted, 0); }

@@ -3,7 +3,9 @@
 #include "fw/App.h"
 #include "fw/Exception.h"
 #include "link/CommReader.h"
+#include "link/CommSettings.h"
 #include "link/LinkVerdict.h"
+#include "link/PortIo.h"
 #include "settings/PortSetting.h"
 #include "res/messages.h"
 
@@ -35,7 +37,7 @@ BEGIN_MESSAGE_MAP(CMSComm, CWnd)
     ON_MESSAGE(WM_NCDESTROY, OnNcDestroy)
 END_MESSAGE_MAP()
 
-CMSComm::CMSComm() = default;
+CMSComm::CMSComm() : m_makePortIo(CreateWin32PortIo) {}
 
 CMSComm::~CMSComm()
 {
@@ -245,11 +247,9 @@ LRESULT CMSComm::OnWake(WPARAM, LPARAM)
         short event;
         if (!reader->NextEvent(&event))
             return 0;
-        if (event == CCommReader::eventLost) {
-            // Every byte received before the loss has had its event.
+        // Every byte received before the loss has had its event.
+        if (event == comEventPortLost)
             LosePort();
-            event = comEventPortLost;
-        }
         m_nCommEvent = event;
         FireEvent(dispidOnComm);
     }

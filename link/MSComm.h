@@ -13,27 +13,18 @@
 
 #include "fw/String.h"
 #include "fw/Wnd.h"
-#include "link/CommSettings.h"
-#include "link/PortIo.h"
+#include "link/CommEvents.h"
 
 #include <functional>
 #include <memory>
 #include <windows.h>
 
 class CCommReader;
+class CPortIo;
 
-class CMSComm : public CWnd {
+// The event numbers of OnComm, and CommEvent values, are CCommEvents' (comEvReceive, ...).
+class CMSComm : public CWnd, public CCommEvents {
 public:
-    // Event numbers of OnComm, and CommEvent values.
-    enum : short {
-        comEvReceive = 2,
-        comEventBreak = 1001,
-        comEventFrame = 1004,
-        comEventOverrun = 1006,
-        comEventRxOver = 1008,
-        comEventRxParity = 1009,
-        comEventPortLost = 1100,  // the port stopped answering and has been closed
-    };
     static constexpr UINT dispidOnComm = 1;
     // How long a write, or the reader's end on close, may take before the port
     // is reported as not answering.
@@ -100,7 +91,7 @@ private:
     short m_nCommEvent = 0;  // the event being raised
     bool m_bLost = false;
 
-    std::function<std::shared_ptr<CPortIo>()> m_makePortIo = CreateWin32PortIo;
+    std::function<std::shared_ptr<CPortIo>()> m_makePortIo;
     std::shared_ptr<CPortIo> m_io;         // the open port; null while closed
     std::shared_ptr<CCommReader> m_reader;  // its reader; null while closed
 };
