@@ -7,8 +7,10 @@
 // loop is running. Line errors the driver reports raise events of their own
 // kinds, and so does the loss of the port (the cable or adapter pulled):
 // comEventPortLost comes after the events of every byte received before it,
-// and by then the port is closed. Everything the program calls runs on the
-// GUI thread; a failure throws CException with a description naming the port.
+// and by then the port is closed. Reads that keep failing on a port that still
+// answers raise comEventReadsFailing once, and GetFailedReads() counts them.
+// Everything the program calls runs on the GUI thread; a failure throws
+// CException with a description naming the port.
 #pragma once
 
 #include "fw/String.h"
@@ -62,6 +64,10 @@ public:
     CString GetInput();
     short GetCommEvent() const { return m_nCommEvent; }
 
+    // Reads that failed since the last DiscardInput (or the port's opening),
+    // other than timeouts and the aborts a discard causes.
+    unsigned long GetFailedReads() const;
+
     // True from the loss of the port (comEventPortLost) until it is opened or closed again.
     bool IsPortLost() const { return m_bLost; }
     // After a loss: opens the same port again, or throws the error that it is still gone.
@@ -90,8 +96,13 @@ private:
     short m_nRThreshold = 0;
     short m_nCommEvent = 0;  // the event being raised
     bool m_bLost = false;
+    unsigned long m_nFailedReads = 0;  // GetFailedReads() of the port last closed
 
     std::function<std::shared_ptr<CPortIo>()> m_makePortIo;
     std::shared_ptr<CPortIo> m_io;         // the open port; null while closed
     std::shared_ptr<CCommReader> m_reader;  // its reader; null while closed
+    // The reader last closed, and its port: alive while it holds the port, after a
+    // close that gave up on it, until the driver lets its read go.
+    std::weak_ptr<CCommReader> m_heldReader;
+    short m_nHeldPort = 0;
 };

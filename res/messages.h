@@ -27,3 +27,4 @@
 #define IDS_RUN_PORT_LOST_UNWRITTEN 224
 #define IDS_RUN_INCOMPLETE          225
 #define IDS_SETTING_NOT_SAVED       230
+#define IDS_PORT_HELD               240
