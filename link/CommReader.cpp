@@ -1,5 +1,6 @@
 #include "link/CommReader.h"
 
+#include "link/CommEvents.h"
 #include "link/LinkVerdict.h"
 
 #include <algorithm>
@@ -104,7 +105,7 @@ void CCommReader::Run()
             return MarkLost();
         const bool known = statusVerdict == Verdict::Idle;
         if (known && lineErrors)
-            Deliver(nullptr, 0, lineErrors);
+            AddLineErrors(lineErrors);
         const DWORD want = static_cast<DWORD>(
             std::min<size_t>(std::min<size_t>(room, CPortIo::kBufferSize), known ? std::max<DWORD>(waiting, 1) : room));
 
@@ -112,11 +113,13 @@ void CCommReader::Run()
         const CPortIo::Result read = m_io->Read(want, m_hStop);
         if (read.stopped)
             return;
-        const bool atOnce = !read.waited || m_io->Now() - start < kAtOnceMillis;
-        if (read.bytes)
-            Deliver(m_io->Buffer(), read.bytes, 0);
+        const ULONGLONG end = m_io->Now();
+        const bool atOnce = !read.waited || end - start < kAtOnceMillis;
+        // A driver that says it read more than it was asked for put no more than that into the buffer.
+        const DWORD bytes = std::min(read.bytes, want);
+        Deliver(read, bytes, end);
 
-        switch (Judge({ PortCall::Read, read.error, read.bytes, atOnce })) {
+        switch (Judge({ PortCall::Read, read.error, bytes, atOnce })) {
         case Verdict::Lost:
             return MarkLost();
         case Verdict::Data:
@@ -125,7 +128,7 @@ void CCommReader::Run()
             // waits, or had bytes it did not own up to: it said none waited,
             // yet the read found one at once. Such a driver is read at once
             // again, so that its count never caps the rate.
-            if (known && read.bytes < kSmallRead && !(waiting == 0 && !read.waited) &&
+            if (known && bytes < kSmallRead && !(waiting == 0 && !read.waited) &&
                 m_io->Pause(kGatherMillis, m_hStop))
                 return;
             break;
@@ -145,27 +148,56 @@ void CCommReader::Run()
     }
 }
 
-void CCommReader::Deliver(const char* data, DWORD count, DWORD lineErrors)
+void CCommReader::AddLineErrors(DWORD lineErrors)
 {
     {
         CLock lock(m_lock);
+        static const struct { DWORD flag; short event; } kLineErrors[] = {
+            { CE_BREAK, CCommEvents::comEventBreak },     { CE_FRAME, CCommEvents::comEventFrame },
+            { CE_OVERRUN, CCommEvents::comEventOverrun }, { CE_RXOVER, CCommEvents::comEventRxOver },
+            { CE_RXPARITY, CCommEvents::comEventRxParity },
+        };
+        for (const auto& e : kLineErrors)
+            if (lineErrors & e.flag)
+                m_pendingEvents.push_back(e.event);
+    }
+    PostWake();
+}
+
+void CCommReader::Deliver(const CPortIo::Result& read, DWORD bytes, ULONGLONG now)
+{
+    bool wake = bytes > 0;
+    {
+        CLock lock(m_lock);
+        // Issued before the last discard's purge: whatever it brought, bytes or an
+        // abort, belongs to what the discard dropped.
+        if (read.purges != m_nPurges)
+            return;
         const size_t before = m_input.size();
-        if (count)
-            m_input.insert(m_input.end(), data, data + count);
+        m_input.insert(m_input.end(), m_io->Buffer(), m_io->Buffer() + bytes);
         const size_t after = m_input.size();
         if (m_nThreshold > 0 && after >= static_cast<size_t>(m_nThreshold)) {
             // One event for every byte that arrives while the threshold is met.
             const size_t from = std::max(before, static_cast<size_t>(m_nThreshold) - 1);
             m_nPendingReceive += static_cast<unsigned long>(after - from);
         }
-        static const struct { DWORD flag; short event; } kLineErrors[] = {
-            { CE_BREAK, 1001 }, { CE_FRAME, 1004 }, { CE_OVERRUN, 1006 }, { CE_RXOVER, 1008 }, { CE_RXPARITY, 1009 },
-        };
-        for (const auto& e : kLineErrors)
-            if (lineErrors & e.flag)
-                m_pendingErrors.push_back(e.event);
+        if (read.error == 0 || read.error == ERROR_TIMEOUT) {
+            m_bFailing = m_bFailingRaised = false;
+        } else {
+            ++m_nFailedReads;
+            if (!m_bFailing) {
+                m_bFailing = true;
+                m_failingSince = now;
+            } else if (!m_bFailingRaised && now - m_failingSince >= kFailingMillis) {
+                // Once a streak: the port still answers the probe, so it is not lost.
+                m_bFailingRaised = true;
+                m_pendingEvents.push_back(CCommEvents::comEventReadsFailing);
+                wake = true;
+            }
+        }
     }
-    PostWake();
+    if (wake)
+        PostWake();
 }
 
 void CCommReader::MarkLost()
@@ -179,8 +211,9 @@ void CCommReader::MarkLost()
 
 void CCommReader::PostWake()
 {
-    if (InterlockedExchange(&m_nWakePosted, 1) == 0)
-        PostMessageW(m_hNotify, m_nWakeMessage, 0, 0);
+    // A post that failed left no wake in the queue: the next one must be posted.
+    if (InterlockedExchange(&m_nWakePosted, 1) == 0 && !PostMessageW(m_hNotify, m_nWakeMessage, 0, 0))
+        InterlockedExchange(&m_nWakePosted, 0);
 }
 
 // ---- The GUI thread's side --------------------------------------------------------
@@ -219,28 +252,41 @@ size_t CCommReader::Waiting()
 
 void CCommReader::Discard()
 {
+    // The driver first: once its buffer is dropped and the read in flight
+    // aborted, every byte of before is here or in a read counted as issued
+    // before this purge, which Deliver drops.
+    const unsigned long purges = m_io->Purge(PURGE_RXABORT | PURGE_RXCLEAR);
     {
         CLock lock(m_lock);
+        m_nPurges = purges;
         m_input.clear();
         m_nPendingReceive = 0;
-        m_pendingErrors.clear();
+        m_pendingEvents.clear();
         m_bReaderWaiting = false;
+        m_nFailedReads = 0;
+        m_bFailing = m_bFailingRaised = false;
     }
     SetEvent(m_hSpace);
+}
+
+unsigned long CCommReader::FailedReads()
+{
+    CLock lock(m_lock);
+    return m_nFailedReads;
 }
 
 bool CCommReader::NextEvent(short* event)
 {
     CLock lock(m_lock);
-    if (!m_pendingErrors.empty()) {
-        *event = m_pendingErrors.front();
-        m_pendingErrors.pop_front();
+    if (!m_pendingEvents.empty()) {
+        *event = m_pendingEvents.front();
+        m_pendingEvents.pop_front();
     } else if (m_nPendingReceive > 0) {
         --m_nPendingReceive;
-        *event = 2;
+        *event = CCommEvents::comEvReceive;
     } else if (m_bLost) {
         m_bLost = false;
-        *event = eventLost;
+        *event = CCommEvents::comEventPortLost;
     } else {
         return false;
     }

@@ -2,13 +2,13 @@
 
 bool IsDeviceGoneError(DWORD error)
 {
+    // Not here, though drivers give them for a pulled adapter too: ERROR_ACCESS_DENIED
+    // (CH340), ERROR_GEN_FAILURE and ERROR_NOT_READY (several USB drivers, Wine's pty).
+    // Live ports answer them now and then, ClearCommError among others: the probe decides.
     switch (error) {
     case ERROR_FILE_NOT_FOUND:       // the device's name is gone
-    case ERROR_ACCESS_DENIED:        // CH340 after an unplug
     case ERROR_INVALID_HANDLE:
-    case ERROR_NOT_READY:            // Wine's pty, and several USB drivers
     case ERROR_BAD_COMMAND:          // PL2303
-    case ERROR_GEN_FAILURE:
     case ERROR_BROKEN_PIPE:          // Wine: the pty's far side has gone
     case ERROR_DEV_NOT_EXIST:
     case ERROR_DEVICE_NOT_CONNECTED:
@@ -31,6 +31,10 @@ Verdict Judge(const PortAnswer& answer)
     case PortCall::Probe:
         return error == 0 ? Verdict::Idle : Verdict::Lost;
     case PortCall::Write:
+        // Nothing of ours aborts a write (the port layer reports its own cancel as
+        // ERROR_TIMEOUT): an aborted write is a device that went away under it.
+        if (error == ERROR_OPERATION_ABORTED)
+            return Verdict::Lost;
         return error == 0 ? Verdict::Data : Verdict::Retry;
     case PortCall::Read:
         break;

@@ -1,9 +1,10 @@
 // What a serial driver's answer means. Drivers report a pulled adapter in
 // different ways (FTDI aborts every read, PL2303 answers ERROR_BAD_COMMAND,
-// some CH340 drivers ERROR_ACCESS_DENIED, Bluetooth ERROR_DEVICE_REMOVED),
-// and some live ports answer oddly (ClearCommError failing with
-// ERROR_INVALID_PARAMETER, reads that end at once with nothing). The reader
-// asks here, and nowhere else, what an answer tells.
+// Bluetooth ERROR_DEVICE_REMOVED, some CH340 drivers ERROR_ACCESS_DENIED), and
+// some live ports answer oddly (ClearCommError failing with
+// ERROR_INVALID_PARAMETER or now and then ERROR_ACCESS_DENIED, reads that end
+// at once with nothing). The reader and the control ask here, and nowhere
+// else, what an answer tells; what it does not tell for sure, a probe does.
 #pragma once
 
 #include <windows.h>
@@ -19,7 +20,8 @@ enum class Verdict {
     Data,   // bytes came (Read), or the call did what it should (Write)
     Idle,   // the port is there and has nothing: Status known, a read that waited its time, a probe answered
     Retry,  // says nothing for sure: an aborted read, a read that ended at once with nothing, an
-            // unknown error; Status: the driver cannot say how much is waiting
+            // error a live port gives too; Status: the driver cannot say how much is waiting;
+            // Write: not sent, the probe tells whether the device is still there
     Lost,   // the device is gone
 };
 
@@ -32,7 +34,7 @@ struct PortAnswer {
 
 Verdict Judge(const PortAnswer& answer);
 
-// Errors by which a driver says its device is gone.
+// Errors by which a driver says its device is gone, whatever the call.
 bool IsDeviceGoneError(DWORD error);
 
 // Watches the Retry answers of a port: one that answers with nothing else for

@@ -3,7 +3,9 @@
 #include "fw/App.h"
 #include "fw/Exception.h"
 #include "link/CommReader.h"
+#include "link/CommSettings.h"
 #include "link/LinkVerdict.h"
+#include "link/PortIo.h"
 #include "res/messages.h"
 
 #include <climits>
@@ -21,7 +23,7 @@ BEGIN_MESSAGE_MAP(CMSComm, CWnd)
     ON_MESSAGE(WM_NCDESTROY, OnNcDestroy)
 END_MESSAGE_MAP()
 
-CMSComm::CMSComm() = default;
+CMSComm::CMSComm() : m_makePortIo([] { return CreateWin32PortIo(); }) {}
 
 CMSComm::~CMSComm()
 {
@@ -120,8 +122,12 @@ void CMSComm::SetPortOpen(BOOL open)
             error == ERROR_INVALID_NAME || error == ERROR_BAD_UNIT || error == ERROR_DEV_NOT_EXIST)
             throw CPortMissing(LoadMessage(IDS_PORT_NOT_THERE, { Decimal(m_nCommPort) }) + L"\n\n" +
                                SystemErrorText(error));
-        if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_BUSY)
+        if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_BUSY) {
+            // Not another program: our own reader of before, whose read the driver never gave back.
+            if (error == ERROR_ACCESS_DENIED && m_nHeldPort == m_nCommPort && !m_heldReader.expired())
+                ThrowPortError(IDS_PORT_HELD, error);
             ThrowPortError(IDS_PORT_BUSY, error);
+        }
         ThrowPortError(IDS_PORT_CANNOT_OPEN, error);
     }
     // A port that opens but refuses its settings is no lost one, whatever the error says.
@@ -136,6 +142,7 @@ void CMSComm::SetPortOpen(BOOL open)
     m_io = std::move(io);
     m_reader = std::move(reader);
     m_bLost = false;
+    m_nFailedReads = 0;
 }
 
 void CMSComm::Reconnect()
@@ -154,6 +161,9 @@ void CMSComm::ClosePort()
 {
     if (!m_reader)
         return;
+    m_nFailedReads = m_reader->FailedReads();
+    m_heldReader = m_reader;
+    m_nHeldPort = m_nCommPort;
     // A reader that does not end in time is left to end on its own; it keeps
     // the port, and closes it, until then. The window never waits longer.
     if (m_reader->Stop(kAnswerMillis))
@@ -181,7 +191,11 @@ void CMSComm::DiscardInput()
 {
     RequireOpen();
     m_reader->Discard();
-    m_io->Purge(PURGE_RXCLEAR);
+}
+
+unsigned long CMSComm::GetFailedReads() const
+{
+    return m_reader ? m_reader->FailedReads() : m_nFailedReads;
 }
 
 short CMSComm::GetInBufferCount()
@@ -198,9 +212,18 @@ void CMSComm::DiscardOutput()
 void CMSComm::SetOutput(const CString& data)
 {
     RequireOpen();
+    // Some drivers refuse writes while a line error waits to be taken: it is
+    // taken here, and raised as the reader would have raised it.
+    DWORD lineErrors = 0, waiting = 0;
+    if (m_io->Status(&lineErrors, &waiting).error == 0 && lineErrors)
+        m_reader->AddLineErrors(lineErrors);
     const CPortIo::Result result =
         m_io->Write(data.GetString(), static_cast<DWORD>(data.GetLength()), kAnswerMillis);
-    switch (Judge({ PortCall::Write, result.error, result.bytes, false })) {
+    Verdict verdict = Judge({ PortCall::Write, result.error, result.bytes, false });
+    // An answer that tells nothing for sure: the device itself is asked.
+    if (verdict == Verdict::Retry && Judge({ PortCall::Probe, m_io->Probe(), 0, false }) == Verdict::Lost)
+        verdict = Verdict::Lost;
+    switch (verdict) {
     case Verdict::Data:
         return;
     case Verdict::Lost:
@@ -226,11 +249,9 @@ bool CMSComm::RaiseEvents(const std::shared_ptr<CCommReader>& reader, int most)
         short event;
         if (!reader->NextEvent(&event))
             return false;
-        if (event == CCommReader::eventLost) {
-            // Every byte received before the loss has had its event.
+        // Every byte received before the loss has had its event.
+        if (event == comEventPortLost)
             LosePort();
-            event = comEventPortLost;
-        }
         m_nCommEvent = event;
         FireEvent(dispidOnComm);
     }

@@ -7,21 +7,23 @@
 // loop is running. Line errors the driver reports raise events of their own
 // kinds, and so does the loss of the port (the cable or adapter pulled):
 // comEventPortLost comes after the events of every byte received before it,
-// and by then the port is closed. Everything the program calls runs on the
-// GUI thread; a failure throws CException with a description naming the port.
+// and by then the port is closed. Reads that keep failing on a port that still
+// answers raise comEventReadsFailing once, and GetFailedReads() counts them.
+// Everything the program calls runs on the GUI thread; a failure throws
+// CException with a description naming the port.
 #pragma once
 
 #include "fw/Exception.h"
 #include "fw/String.h"
 #include "fw/Wnd.h"
-#include "link/CommSettings.h"
-#include "link/PortIo.h"
+#include "link/CommEvents.h"
 
 #include <functional>
 #include <memory>
 #include <windows.h>
 
 class CCommReader;
+class CPortIo;
 
 // The port to be opened is not on this PC (or not back after a loss), or its
 // number cannot be one: the user may choose another.
@@ -30,19 +32,9 @@ public:
     using CException::CException;
 };
 
-class CMSComm : public CWnd {
+// The event numbers of OnComm, and CommEvent values, are CCommEvents' (comEvReceive, ...).
+class CMSComm : public CWnd, public CCommEvents {
 public:
-    // Event numbers of OnComm, and CommEvent values.
-    enum : short {
-        comEvReceive = 2,
-        comEventBreak = 1001,
-        comEventFrame = 1004,
-        comEventOverrun = 1006,
-        comEventRxOver = 1008,
-        comEventRxParity = 1009,
-        comEventPortLost = 1100,  // the port stopped answering and has been closed
-        comEventReadsFailing = 1101,
-    };
     static constexpr UINT dispidOnComm = 1;
     // How long a write, or the reader's end on close, may take before the port
     // is reported as not answering.
@@ -80,8 +72,9 @@ public:
     CString GetInput();
     short GetCommEvent() const { return m_nCommEvent; }
 
-    // Failed reads since the last DiscardInput.
-    unsigned long GetFailedReads() const { return 0; }
+    // Reads that failed since the last DiscardInput (or the port's opening),
+    // other than timeouts and the aborts a discard causes.
+    unsigned long GetFailedReads() const;
     // Raises at once the events of every byte received so far (the port is
     // about to be closed with a table still open).
     void DeliverReceived();
@@ -116,8 +109,13 @@ private:
     short m_nRThreshold = 0;
     short m_nCommEvent = 0;  // the event being raised
     bool m_bLost = false;
+    unsigned long m_nFailedReads = 0;  // GetFailedReads() of the port last closed
 
-    std::function<std::shared_ptr<CPortIo>()> m_makePortIo = CreateWin32PortIo;
+    std::function<std::shared_ptr<CPortIo>()> m_makePortIo;
     std::shared_ptr<CPortIo> m_io;         // the open port; null while closed
     std::shared_ptr<CCommReader> m_reader;  // its reader; null while closed
+    // The reader last closed, and its port: alive while it holds the port, after a
+    // close that gave up on it, until the driver lets its read go.
+    std::weak_ptr<CCommReader> m_heldReader;
+    short m_nHeldPort = 0;
 };

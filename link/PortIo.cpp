@@ -23,7 +23,14 @@ struct PendingIo {
 
 class CWin32PortIo : public CPortIo {
 public:
-    ~CWin32PortIo() override { Close(); }
+    explicit CWin32PortIo(const Win32PortCalls& calls) : m_calls(calls) { InitializeCriticalSection(&m_issue); }
+    ~CWin32PortIo() override
+    {
+        Close();
+        DeleteCriticalSection(&m_issue);
+    }
+    CWin32PortIo(const CWin32PortIo&) = delete;
+    CWin32PortIo& operator=(const CWin32PortIo&) = delete;
 
     DWORD Open(int port) override
     {
@@ -106,27 +113,32 @@ public:
 
     Result Read(DWORD count, HANDLE stop) override
     {
+        Result result;
+        EnterCriticalSection(&m_issue);
         if (!m_read)
             m_read = new PendingIo;
-        Result result;
         OVERLAPPED& overlapped = m_read->overlapped;
         ResetEvent(overlapped.hEvent);
-        if (!ReadFile(m_hPort, m_read->buffer, count < kBufferSize ? count : kBufferSize, nullptr, &overlapped)) {
-            result.error = GetLastError();
+        const BOOL done =
+            m_calls.readFile(m_hPort, m_read->buffer, count < kBufferSize ? count : kBufferSize, nullptr, &overlapped);
+        result.error = done ? 0 : GetLastError();
+        result.purges = m_nPurges;
+        LeaveCriticalSection(&m_issue);
+        if (!done) {
             if (result.error != ERROR_IO_PENDING)
                 return result;
             result.error = 0;
             result.waited = true;
             HANDLE waits[] = { stop, overlapped.hEvent };
-            if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
+            if (m_calls.wait(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
                 result.stopped = true;
-                CancelIoEx(m_hPort, &overlapped);
-                if (WaitForSingleObject(overlapped.hEvent, kCancelMillis) != WAIT_OBJECT_0)
+                m_calls.cancelIoEx(m_hPort, &overlapped);
+                if (Wait(overlapped.hEvent, kCancelMillis) != WAIT_OBJECT_0)
                     m_bReadAbandoned = true;
                 return result;
             }
         }
-        if (!GetOverlappedResult(m_hPort, &overlapped, &result.bytes, FALSE))
+        if (!m_calls.getOverlappedResult(m_hPort, &overlapped, &result.bytes, FALSE))
             result.error = GetLastError();
         return result;
     }
@@ -139,23 +151,30 @@ public:
         PendingIo* write = new PendingIo;
         write->output.assign(static_cast<const char*>(data), count);
         OVERLAPPED& overlapped = write->overlapped;
-        if (WriteFile(m_hPort, write->output.data(), count, nullptr, &overlapped) || GetLastError() == ERROR_IO_PENDING) {
-            if (WaitForSingleObject(overlapped.hEvent, timeoutMs) != WAIT_OBJECT_0) {
-                CancelIoEx(m_hPort, &overlapped);
-                if (WaitForSingleObject(overlapped.hEvent, kCancelMillis) != WAIT_OBJECT_0) {
+        bool cancelled = false;
+        if (!m_calls.writeFile(m_hPort, write->output.data(), count, nullptr, &overlapped)) {
+            if ((result.error = GetLastError()) != ERROR_IO_PENDING) {
+                delete write;
+                return result;
+            }
+            result.error = 0;
+            if (Wait(overlapped.hEvent, timeoutMs) != WAIT_OBJECT_0) {
+                m_calls.cancelIoEx(m_hPort, &overlapped);
+                cancelled = true;
+                if (Wait(overlapped.hEvent, kCancelMillis) != WAIT_OBJECT_0) {
                     result.error = ERROR_TIMEOUT;
                     return result;  // the driver still holds `write`
                 }
-                result.error = ERROR_TIMEOUT;
-            } else if (!GetOverlappedResult(m_hPort, &overlapped, &result.bytes, FALSE)) {
-                result.error = GetLastError();
             }
-        } else {
-            result.error = GetLastError();
         }
+        // Taken after a cancel too: a write that completed as the cancel came has been sent.
+        if (!m_calls.getOverlappedResult(m_hPort, &overlapped, &result.bytes, FALSE))
+            result.error = GetLastError();
         delete write;
-        if (result.error == 0 && result.bytes != count)
-            result.error = ERROR_TIMEOUT;  // the write timeouts ended it early
+        // Our own cancel's abort, or a write that the write timeouts ended early:
+        // the port did not take the bytes in time.
+        if ((cancelled && result.error == ERROR_OPERATION_ABORTED) || (result.error == 0 && result.bytes != count))
+            result.error = ERROR_TIMEOUT;
         return result;
     }
 
@@ -166,23 +185,43 @@ public:
         return GetCommState(m_hPort, &dcb) ? 0 : GetLastError();
     }
 
-    void Purge(DWORD flags) override { PurgeComm(m_hPort, flags); }
+    unsigned long Purge(DWORD flags) override
+    {
+        EnterCriticalSection(&m_issue);
+        PurgeComm(m_hPort, flags);
+        // Wine's PurgeComm leaves a pending read alone: it is cancelled here, on
+        // Windows as well, where the purge has ended it already.
+        if ((flags & PURGE_RXABORT) && m_read)
+            m_calls.cancelIoEx(m_hPort, &m_read->overlapped);
+        if (flags & (PURGE_RXABORT | PURGE_RXCLEAR))
+            ++m_nPurges;
+        const unsigned long purges = m_nPurges;
+        LeaveCriticalSection(&m_issue);
+        return purges;
+    }
 
     ULONGLONG Now() override { return GetTickCount64(); }
 
     bool Pause(DWORD ms, HANDLE stop) override { return WaitForSingleObject(stop, ms) == WAIT_OBJECT_0; }
 
 private:
+    DWORD Wait(HANDLE event, DWORD ms) { return m_calls.wait(1, &event, FALSE, ms); }
+
+    const Win32PortCalls m_calls;
     HANDLE m_hPort = INVALID_HANDLE_VALUE;
     PendingIo* m_read = nullptr;
     bool m_bReadAbandoned = false;
+    // A receive purge and the issue of a read never overlap: a read is issued
+    // wholly before a purge, and counts it as not yet seen, or wholly after.
+    CRITICAL_SECTION m_issue;
+    unsigned long m_nPurges = 0;
 };
 
 }  // namespace
 
-std::shared_ptr<CPortIo> CreateWin32PortIo()
+std::shared_ptr<CPortIo> CreateWin32PortIo(const Win32PortCalls& calls)
 {
-    return std::make_shared<CWin32PortIo>();
+    return std::make_shared<CWin32PortIo>(calls);
 }
 
 std::vector<ComPortName> ComPortsOnThisPc()

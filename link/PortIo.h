@@ -2,8 +2,9 @@
 // that unit tests can replay what a driver answers, call by call, through the
 // whole control. CreateWin32PortIo() gives the real one.
 //
-// Open, Configure, Write, Purge and Close run on the GUI thread; Status, Read,
-// Probe, Now and Pause on the control's reader thread.
+// Open, Configure, Write, Purge and Close run on the GUI thread; Read, Now and
+// Pause on the control's reader thread; Status and Probe on both (before a
+// write, and while the reader watches the port).
 #pragma once
 
 #include "link/CommSettings.h"
@@ -20,6 +21,9 @@ public:
         DWORD error = 0;       // 0 when the call succeeded
         bool waited = false;   // Read: the read had to wait (it did not end as it was issued)
         bool stopped = false;  // Read: ended because the stop event was set
+        // Read: the receive purges the port had seen when the read was issued;
+        // a read issued before a purge may bring bytes the purge was meant to drop.
+        unsigned long purges = 0;
     };
 
     virtual ~CPortIo() = default;
@@ -41,14 +45,26 @@ public:
     virtual Result Write(const void* data, DWORD count, DWORD timeoutMs) = 0;
     // GetCommState: 0 while the device answers.
     virtual DWORD Probe() = 0;
-    virtual void Purge(DWORD flags) = 0;
+    // PurgeComm; the receive purges (PURGE_RXABORT, PURGE_RXCLEAR) so far, this
+    // one included. No read is issued while a purge runs.
+    virtual unsigned long Purge(DWORD flags) = 0;
 
     // The reader's clock in milliseconds, and its pause: true when `stop` was set meanwhile.
     virtual ULONGLONG Now() = 0;
     virtual bool Pause(DWORD ms, HANDLE stop) = 0;
 };
 
-std::shared_ptr<CPortIo> CreateWin32PortIo();
+// The Win32 calls through which the real port layer reads and writes; a unit
+// test replays what a driver does with a read or write it was told to cancel.
+struct Win32PortCalls {
+    BOOL(WINAPI* readFile)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) = ReadFile;
+    BOOL(WINAPI* writeFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) = WriteFile;
+    BOOL(WINAPI* cancelIoEx)(HANDLE, LPOVERLAPPED) = CancelIoEx;
+    BOOL(WINAPI* getOverlappedResult)(HANDLE, LPOVERLAPPED, LPDWORD, BOOL) = GetOverlappedResult;
+    DWORD(WINAPI* wait)(DWORD, const HANDLE*, BOOL, DWORD) = WaitForMultipleObjects;
+};
+
+std::shared_ptr<CPortIo> CreateWin32PortIo(const Win32PortCalls& calls = Win32PortCalls());
 
 // A COM port this PC has, and the name of the device behind it as the
 // system's serial-port map gives it ("\Device\VCP0" for an FTDI adapter,

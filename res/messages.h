@@ -39,3 +39,4 @@
 #define IDS_ERASE_AFTER_INCOMPLETE  262
 #define IDS_ERASE_NOT_SENT          263
 #define IDS_SETTING_NOT_SAVED       230
+#define IDS_PORT_HELD               240

@@ -5,6 +5,7 @@
 #include "fw/String.h"
 #include "fw/Wnd.h"
 #include "link/MSComm.h"
+#include "link/PortIo.h"
 #include "ui/PortDialog.h"
 #include "ui/resource.h"
 

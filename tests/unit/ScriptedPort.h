@@ -6,15 +6,21 @@
 #include <algorithm>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 #include <windows.h>
 
 // One read's answer; `millis` is how long it takes on the port's own clock.
+// `lineErrors` (CE_...) come with its bytes: the ClearCommError before it reports
+// them. A read `untilAbort` is pending until a purge aborts it, then answers;
+// one `inBuffer` is bytes in the driver's buffer, dropped by PURGE_RXCLEAR.
 struct ReadAnswer {
     std::string data;
     DWORD error = 0;
     bool waited = true;
     DWORD millis = 5;
+    DWORD lineErrors = 0;
+    enum When : char { now, untilAbort, inBuffer } when = now;
 };
 inline ReadAnswer Data(const std::string& data) { return { data, 0, true, 5 }; }
 inline ReadAnswer Quiet() { return { "", 0, true, 1000 }; }  // an idle read that waited its timeout
@@ -30,7 +36,10 @@ public:
     bool underReports = false;       // ClearCommError says nothing waits, whatever does
     DWORD statusError = 0, liveStatusError = 0;  // what ClearCommError fails with after the script, and during it
     DWORD probeError = 0, openError = 0, configureError = 0, writeError = 0;
+    DWORD flagged = 0;      // line errors not yet taken by ClearCommError: writes fail with 995 meanwhile
     HANDLE hang = nullptr;  // when set, a read after the script blocks on it, deaf to the stop event
+
+    ~CScriptedPort() override { CloseHandle(m_abort); }
 
     DWORD Open(int) override { return openError; }
     DWORD Configure(const CommSettings&, DWORD) override { return configureError; }
@@ -43,6 +52,8 @@ public:
             Result result;
             result.error = live ? liveStatusError : statusError;
             *lineErrors = 0;
+            if (!result.error)  // taken: reported once
+                *lineErrors = std::exchange(flagged, 0) | (live ? std::exchange(script[next].lineErrors, 0) : 0);
             *waiting = !result.error && live && !underReports ? static_cast<DWORD>(script[next].data.size()) : 0;
             return result;
         });
@@ -51,23 +62,30 @@ public:
     {
         Log("read");
         bool pulled = false;
+        Result result;
         const ReadAnswer answer = Locked([&] {
             asked.push_back(count);
+            result.purges = purges;
             pulled = next >= script.size();
             if (pulled && !scriptDone)
                 scriptDone = true, unplugAt = now;
+            if (!pulled && script[next].when == ReadAnswer::untilAbort)
+                ResetEvent(m_abort);
             return pulled ? rest : script[next++];
         });
-        Result result;
+        HANDLE waits[] = { stop, m_abort };
         if (hang && pulled)
-            WaitForSingleObject(hang, INFINITE);
+            Log("hang"), WaitForSingleObject(hang, INFINITE);
+        else if (answer.when == ReadAnswer::untilAbort)
+            Log("pending"), WaitForMultipleObjects(2, waits, FALSE, INFINITE);
         if ((hang && pulled) || WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) {
             result.stopped = true;
             return result;
         }
         Locked([&] { return now += answer.millis; });
-        result.bytes = static_cast<DWORD>(std::min<size_t>(answer.data.size(), count));
-        answer.data.copy(m_buffer, result.bytes);
+        // What it says it read, which may be more than it was asked for and put into the buffer.
+        result.bytes = static_cast<DWORD>(answer.data.size());
+        answer.data.copy(m_buffer, std::min<size_t>(answer.data.size(), count));
         result.error = answer.error;
         result.waited = answer.waited;
         return result;
@@ -77,13 +95,25 @@ public:
     {
         Log("write");
         Result result;
-        result.error = writeError;
-        if (!writeError)
+        result.error = Locked([&] { return flagged ? ERROR_OPERATION_ABORTED : writeError; });
+        if (!result.error)
             result.bytes = Locked([&] { return written.append(static_cast<const char*>(data), count), count; });
         return result;
     }
     DWORD Probe() override { return Log("probe"), probeError; }
-    void Purge(DWORD) override { Log("purge"); }
+    unsigned long Purge(DWORD flags) override
+    {
+        Log("purge");
+        return Locked([&] {
+            if (flags & PURGE_RXCLEAR)
+                script.erase(std::remove_if(script.begin() + static_cast<std::ptrdiff_t>(next), script.end(),
+                                            [](const ReadAnswer& a) { return a.when == ReadAnswer::inBuffer; }),
+                             script.end());
+            if (flags & PURGE_RXABORT)
+                SetEvent(m_abort);
+            return purges += (flags & (PURGE_RXCLEAR | PURGE_RXABORT)) ? 1 : 0;
+        });
+    }
     ULONGLONG Now() override { return Locked([&] { return now; }); }
     bool Pause(DWORD ms, HANDLE stop) override
     {
@@ -110,6 +140,7 @@ public:
     }
 
     size_t next = 0;
+    unsigned long purges = 0;
     bool scriptDone = false;
     ULONGLONG now = 0, unplugAt = 0;  // the port's clock; the first read after the script
     std::vector<std::pair<ULONGLONG, std::string>> calls;
@@ -122,5 +153,6 @@ private:
         Locked([&] { return calls.emplace_back(now, what), 0; });
     }
     std::mutex m_mutex;
+    HANDLE m_abort = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // set by a purge that aborts the read in flight
     char m_buffer[kBufferSize] = {};
 };

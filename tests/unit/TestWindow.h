@@ -31,6 +31,7 @@ public:
     std::string received, receivedAtLoss;
     std::vector<short> events;
     bool lost = false;
+    unsigned long failedReads = 0;  // GetFailedReads() when reads were reported failing
 
     BOOL Create()
     {
@@ -45,6 +46,8 @@ public:
             return;
         }
         events.push_back(event);
+        if (event == CMSComm::comEventReadsFailing)
+            failedReads = comm.GetFailedReads();
         if (event == CMSComm::comEventPortLost) {
             lost = true;
             receivedAtLoss = received;
