@@ -401,8 +401,17 @@ TEST_F(MainWindow, AnIncompleteTableSaysWhyAndDeleteThenAsksFirst)
         d.Tick(), d.Tick();
         prompts.answers = { No() };
         d.Click(IDC_ERASE);
+        // Framing, parity and a break with the last bytes, then reads that keep failing.
+        d.StartReadOut((dir / "gestoert.txt").wstring());
+        port->Locked([&] { return port->script.push_back({ kRecord, 0, true, 5, CE_FRAME | CE_RXPARITY | CE_BREAK }), 0; });
+        ASSERT_TRUE(PumpUntil([&] { return d.m_nCount == 22; }, 5000));
+        port->Locked([&] { return port->rest = Failing(ERROR_OPERATION_ABORTED), 0; });
+        EXPECT_TRUE(PumpUntil([&] { return !d.ReadOutRunning(); }, 10000)) << "ended by the failing reads, not a tick";
     });
-    ASSERT_EQ(2u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
+    ASSERT_EQ(3u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
+    EXPECT_THAT(prompts.seen[2], HasSubstr("Die Leitung meldete 3 Mal Fehler: Zeichen gingen verloren oder kamen verf\xC3\xA4lscht an."));
+    EXPECT_THAT(prompts.seen[2], HasSubstr(" Lesevorg\xC3\xA4nge an COM 2 schlugen fehl.\n"));
+    EXPECT_EQ(kRow, Content(dir / "gestoert.txt"));
     EXPECT_EQ("error: Die Tabelle \"Z:\\dev\\full\" ist unvollst\xC3\xA4ndig.\nThe table \"Z:\\dev\\full\" is incomplete.\n\n"
               "42 Zeichen konnten nicht geschrieben werden.\n42 characters could not be written.\n\n"
               "Der PC war w\xC3\xA4hrend des Auslesens im Ruhezustand.\nThe PC went to sleep during the read-out.\n\n"
