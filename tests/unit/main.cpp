@@ -19,5 +19,10 @@ int main(int argc, char** argv)
         return 1;
     }
     AfxSetResourceHandle(program);
+    // A crash ends the run with a word, instead of waiting for a debugger.
+    SetUnhandledExceptionFilter([](EXCEPTION_POINTERS* e) -> LONG {
+        std::fprintf(stderr, "crashed: exception 0x%08lx\n", e->ExceptionRecord->ExceptionCode);
+        ExitProcess(3);
+    });
     return RUN_ALL_TESTS();
 }
