@@ -35,7 +35,7 @@ faults=(
   "14|received bytes dropped on the way out|ui/MainDialog.cpp|        m_comm.DeliverReceived();\n|\n|unit MainWindow.TheWaysOut*"
   "15|no .txt for a bare name|fw/FileDialog.cpp|text.find(L'.', name) != std::wstring::npos)|text.find(L'.', name) == std::wstring::npos)|unit FileDialog.*"
   "16|a table replaced without asking|readout/ReadOut.cpp|    if (TableHoldsData(path) &&|    if (false && TableHoldsData(path) &&|unit MainWindow.AReadOut*"
-  "17|a created table left behind by a failed send|readout/TableFile.cpp|            CFile::Remove(path);|            (void)0;|unit TableFile.*"
+  "17|a created table left behind by a failed send|readout/TableFile.cpp|            CFile::Remove(path);|            (void)0;|unit MainWindow.AClosedPort*"
   "18|the erase sent without confirmation|readout/Erase.cpp|    if (AfxPrompts().RunModal(confirm) != IDOK)|    if (AfxPrompts().RunModal(confirm) == 12345)|unit MainWindow.ASilentLogger*"
   "19|the reader retrying an abort in a tight loop|link/CommReader.cpp|            if (m_io->Pause(kRetryMillis, m_hStop))\n                return;|            if (false)\n                return;|unit DriverReplay.*"
   "20|a failed write not counted as unwritten|readout/ReadOut.cpp|            m_nUnwritten += m_nBufferedChars;|            (void)0;|unit MainWindow.AnIncomplete*"

@@ -1,25 +1,11 @@
-// The framework layer: files, message and event tables, and how a read-out takes its table.
+// The framework layer: files, message and event tables, the chooser's default extension.
 #include "TestWindow.h"
 #include "fw/File.h"
 #include "fw/FileDialog.h"
-#include "readout/TableFile.h"
 
-#include <filesystem>
-#include <fstream>
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sstream>
 
 namespace {
-
-namespace fs = std::filesystem;
-
-std::string Content(const fs::path& path)
-{
-    std::ostringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
-}
 
 TEST(File, AFailedWriteDropsWhatWasBufferedAndSaysSo)
 {
@@ -108,37 +94,6 @@ TEST(FileDialog, ANameWithoutExtensionGetsTheDefaultOne)
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.saved, WithDefaultExtension(c.typed, L"txt"));
-}
-
-TEST(TableFile, ACommandThatCannotBeSentTouchesNoTableAndNoTableMeansNoCommand)
-{
-    const fs::path existing = fs::temp_directory_path() / "vorlix-alt.txt", fresh = fs::temp_directory_path() / "vorlix-neu.txt";
-    fs::remove(fresh);
-    std::ofstream(existing, std::ios::binary) << "the old table";
-    const auto failingSend = [] { throw CException(L"COM 2 antwortet nicht.\nCOM 2 does not answer."); };
-    CFile table;
-    EXPECT_THROW(OpenTableAndSend(table, existing.wstring(), failingSend), CException);
-    EXPECT_FALSE(table.IsOpen());
-    EXPECT_EQ("the old table", Content(existing)) << "an existing table keeps its content";
-    EXPECT_THROW(OpenTableAndSend(table, fresh.wstring(), failingSend), CException);
-    EXPECT_FALSE(fs::exists(fresh)) << "a table made for the run is gone";
-
-    // Sent: the table is held, and no other program gets it meanwhile.
-    bool sent = false;
-    OpenTableAndSend(table, existing.wstring(), [&] { sent = true; });
-    EXPECT_TRUE(sent);
-    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(existing.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                nullptr, OPEN_EXISTING, 0, nullptr));
-    table.Close();
-
-    // A table that cannot be had: nothing is sent.
-    HANDLE other = CreateFileW(existing.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    sent = false;
-    const std::string text = ErrorOf([&] { OpenTableAndSend(table, existing.wstring(), [&] { sent = true; }); });
-    CloseHandle(other);
-    EXPECT_FALSE(sent);
-    EXPECT_THAT(text, ::testing::HasSubstr("Nothing was read out; please choose another name."));
-    fs::remove(existing);
 }
 
 }  // namespace

@@ -460,17 +460,24 @@ TEST_F(MainWindow, AClosedPortOrATableThatCannotBeHadSendNothing)
         Read(d, "besetzt.txt", { Yes() });
         CloseHandle(held);
         d.Click(IDC_READ);  // the chooser cancelled
+        // The driver does not take the command: a new table is not left behind, an old one is kept.
+        port->writeError = ERROR_TIMEOUT;
+        Read(d, "neu.txt");
+        Read(d, "besetzt.txt", { Yes() });
         d.m_comm.SetPortOpen(FALSE);
         Read(d, "zu.txt");
         EXPECT_FALSE(d.Locked());
     });
     EXPECT_EQ("", Written());
     EXPECT_EQ("in use", Content(dir / "besetzt.txt"));
+    EXPECT_FALSE(fs::exists(dir / "neu.txt"));
     EXPECT_FALSE(fs::exists(dir / "zu.txt"));
-    ASSERT_EQ(6u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
+    ASSERT_EQ(11u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
     EXPECT_THAT(prompts.seen[2], HasSubstr("besetzt.txt\" kann nicht angelegt werden."));
     EXPECT_THAT(prompts.seen[2], HasSubstr("Es wurde nichts ausgelesen; bitte einen anderen Namen w\xC3\xA4hlen."));
-    EXPECT_EQ("error: COM 2 ist nicht ge\xC3\xB6" "ffnet.\nCOM 2 is not open.", prompts.seen[5]);
+    EXPECT_THAT(prompts.seen[5], HasSubstr("error: COM 2 antwortet nicht; der Befehl wurde nicht gesendet."));
+    EXPECT_EQ(prompts.seen[5], prompts.seen[8]);
+    EXPECT_EQ("error: COM 2 ist nicht ge\xC3\xB6" "ffnet.\nCOM 2 is not open.", prompts.seen[10]);
 }
 
 TEST_F(MainWindow, SystemCommands0x10To0x1FOpenTheAboutBox)
