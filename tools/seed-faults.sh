@@ -43,7 +43,7 @@ faults=(
   "22|no selection not saved as -1|fw/Wnd.cpp|    if (pDX->m_bSaveAndValidate)\n        value = -1;\n|\n|unit MainWindow.ThePortDialogs*"
   "23|the control's discard keeps what it took in|link/CommReader.cpp|        m_input.clear();\n|\n|unit MainWindow.ACommandGoesOut*"
   "24|a closed port taken for an open one|link/MSComm.cpp|    if (GetPortOpen())\n        return;\n    ThrowPortError|    if (true)\n        return;\n    ThrowPortError|unit MainWindow.AClosedPort*"
-  "25|the resources read in another code page|res/vorlix.rc|#pragma code_page(1252)|#pragma code_page(850)|unit Resources.*"
+  "25|the resources read in another code page|res/vorlix.rc|#pragma code_page(1252)|#pragma code_page(65001)|unit Resources.*"
   "26|a handle lost with every port closed|link/CommReader.cpp|    CloseHandle(m_hStop);\n|\n|e2e Robustness.RepeatedUse*"
   "27|the logger's XON and XOFF bytes taken as flow control|link/PortIo.cpp|dcb.fOutX = FALSE;|dcb.fOutX = TRUE;|e2e Robustness.AMegabyte*"
   "28|a port plugged in again not opened by Read|link/MSComm.cpp|if (!m_bLost |if (true |unit MainWindow.APulledCable*"
