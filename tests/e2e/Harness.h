@@ -23,7 +23,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 inline double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-constexpr int kOk = IDOK;
 constexpr int kChooserName = 0x47c;  // the file chooser's name field
 constexpr char kErrorBoxTitle[] = "Vorlix: Fehler / Error";
 // A logger record and the table row it must give, both written out by hand: 22 characters received, 28 bytes.
@@ -93,18 +92,19 @@ inline int Shell(const std::string& script)
 {
     static int count = 0;
     const std::string base = UnixPath(Work()) + "/shell-" + std::to_string(GetCurrentProcessId()) + "-" +
-                             std::to_string(++count), status = WindowsPath(base + ".status");
+                             std::to_string(++count);
     WriteFile(WindowsPath(base + ".sh"), "(\n" + script + "\n) >>'" + UnixPath(Work()) + "/shell.log' 2>&1 </dev/null\n" +
                                              "echo $? >'" + base + ".tmp'; rm '" + base + ".sh'; mv '" + base +
                                              ".tmp' '" + base + ".status'\n");
     std::wstring command = Wide("sh \"" + base + ".sh\"");
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(L"Z:\\bin\\sh", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    PROCESS_INFORMATION sh{};
+    if (!CreateProcessW(L"Z:\\bin\\sh", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &sh))
         return -1;
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
+    CloseHandle(sh.hThread);
+    CloseHandle(sh.hProcess);
+    const std::string status = WindowsPath(base + ".status");
     const int result = WaitFor([&] { return fs::exists(status); }, 60000) ? std::atoi(ReadFile(status).c_str()) : -1;
     fs::remove(status);
     return result;
@@ -121,14 +121,6 @@ inline std::string Text(HWND window, int id = 0)
     std::string out(length * 3, '\0');
     out.resize(WideCharToMultiByte(CP_UTF8, 0, text, length, &out[0], out.size(), nullptr, nullptr));
     return out;
-}
-
-inline void SetText(HWND dialog, int id, const std::string& text)
-{
-    const std::wstring wide = Wide(text);
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_ABORTIFHUNG,
-                        2000, &result);
 }
 
 // The texts of a dialog's static controls, one line each: what a message box says.
@@ -190,7 +182,7 @@ inline bool Click(HWND dialog, int id)
 }
 
 // What the box says; clicks its `button` and waits until it is destroyed.
-inline std::string Dismiss(HWND box, int button = kOk)
+inline std::string Dismiss(HWND box, int button = IDOK)
 {
     EXPECT_TRUE(box) << "no box to dismiss";
     const std::string text = StaticTexts(box);
@@ -206,9 +198,10 @@ inline HWND ErrorBox(int timeoutMs) { return WaitWindow(kErrorBoxTitle, timeoutM
 // no chooser.
 inline bool Choose(HWND chooser, const std::string& path)
 {
-    if (!path.empty())
-        SetText(chooser, kChooserName, path);
-    return chooser && Click(chooser, kOk) && WaitGone(chooser, 3000);
+    if (const std::wstring wide = Wide(path); !path.empty())
+        SendMessageTimeoutW(GetDlgItem(chooser, kChooserName), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()),
+                            SMTO_ABORTIFHUNG, 2000, nullptr);
+    return chooser && Click(chooser, IDOK) && WaitGone(chooser, 3000);
 }
 
 class VorlixTest : public ::testing::Test {
@@ -217,10 +210,8 @@ protected:
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir = Work() + "\\tests\\" + info->test_suite_name() + "." + info->name();
+        fs::remove_all(dir);
         fs::create_directories(dir);
-        // Emptied, and a cable that a crashed run left in it pulled.
-        ASSERT_EQ(0, Shell("cd '" + UnixPath(dir) +
-                           "' && { [ ! -f socat.pid ] || kill $(cat socat.pid); find . -mindepth 1 -delete; }"));
         Plug();
     }
 
@@ -236,29 +227,27 @@ protected:
     // COM 30, for the logger simulator.
     void Plug(int port = 2)
     {
-        Pull();  // the old one first: both keep their socat's process id in the same file
-        const std::string d = "'" + UnixPath(dir) + "'";
-        plugged = Shell("rm -f " + d + "/com " + d + "/logger\n"
-                        "socat pty,raw,echo=0,link=" + d + "/com pty,raw,echo=0,link=" + d + "/logger >/dev/null 2>&1 &\n"
-                        "echo $! >" + d + "/socat.pid\n"
-                        "for i in $(seq 100); do [ -e " + d + "/com ] && [ -e " + d + "/logger ] && break; sleep 0.05; done\n"
-                        "cd \"$WINEPREFIX/dosdevices\" && ln -sfn " + d + "/logger com30 && [ -e " + d + "/com ] && "
-                        "rm -f com? && ln -s " + d + "/com com" + std::to_string(port)) == 0;
-        ASSERT_TRUE(plugged) << "socat did not make the cable";
+        Pull();
+        const std::string cable = UnixPath(Work()) + "/cable";
+        ASSERT_EQ(0, Shell("mkdir -p '" + cable + "' && cd '" + cable + "' && rm -f com logger\n"
+                           "socat pty,raw,echo=0,link=com pty,raw,echo=0,link=logger >/dev/null 2>&1 &\n"
+                           "echo $! >socat.pid\n"
+                           "for i in $(seq 100); do [ -e com ] && [ -e logger ] && break; sleep 0.05; done\n"
+                           "cd \"$WINEPREFIX/dosdevices\" && ln -sfn '" + cable + "/logger' com30 && [ -e '" + cable +
+                           "/com' ] && rm -f com? && ln -s '" + cable + "/com' com" + std::to_string(port)))
+            << "socat did not make the cable";
     }
 
-    // The cable disappears: socat ends, and COM 30 with it.
+    // The cable disappears: socat ends, and COM 30 with it. A cable that a crashed run left goes the same way.
     void Pull()
     {
-        if (plugged)
-            Shell("kill $(cat '" + UnixPath(dir) + "/socat.pid'); rm -f \"$WINEPREFIX/dosdevices/com30\"");
-        plugged = false;
+        const std::string pid = "'" + UnixPath(Work()) + "/cable/socat.pid'";
+        Shell("[ ! -f " + pid + " ] || kill $(cat " + pid + "); rm -f " + pid + " \"$WINEPREFIX/dosdevices/com30\"");
     }
 
     // The logger simulator holding `records`: 1042 µs a byte is 9600 baud; `raw` keeps them after an erase.
     void StartLogger(const std::string& records, long byteMicros = 1042, bool raw = false)
     {
-        sim.reset();
         sim = std::make_unique<loggersim::Simulator>(loggersim::Options{ records, raw, byteMicros, 0, 0 });
         std::string error;
         ASSERT_TRUE(sim->Start("COM30", &error)) << error;
@@ -295,28 +284,22 @@ protected:
 
     // What the program holds: its kernel handles (Wine reports no count through GetProcessHandleCount: every
     // possible handle value is tried), and its windows, top-level and child.
-    int Handles() const
+    std::pair<int, int> Holdings() const
     {
-        int count = 0;
+        std::pair<int, int> held{ 0, 0 };
         for (UINT_PTR value = 4; value < 4 * 16384; value += 4) {
             HANDLE copy;
             if (DuplicateHandle(program.hProcess, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0,
                                 FALSE, DUPLICATE_SAME_ACCESS))
-                count += CloseHandle(copy) ? 1 : 0;
+                held.first += CloseHandle(copy) ? 1 : 0;
         }
-        return count;
-    }
-
-    int Windows() const
-    {
-        int count = 0;
         EachWindow(GetDesktopWindow(), [&](HWND h) {
             DWORD pid = 0;
             GetWindowThreadProcessId(h, &pid);
-            count += pid == program.dwProcessId ? 1 : 0;
+            held.second += pid == program.dwProcessId ? 1 : 0;
             return false;
         });
-        return count;
+        return held;
     }
 
     std::string Path(const std::string& name) const { return dir + "\\" + name; }
@@ -344,59 +327,49 @@ protected:
         ASSERT_TRUE(Locked()) << "the buttons lock during the run";
     }
     bool WaitForEnd(int timeoutMs) { return WaitFor([&] { return Enabled(main, IDC_ERASE); }, timeoutMs) && Answers(); }
-    bool Answers()
-    {
-        DWORD_PTR answer = 0;
-        return SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer) != 0;
-    }
+    bool Answers() { return SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr) != 0; }
     // Whether the program shows nothing over its main window, checked once: a box or dialog that a handler opens
     // disables the window before it is created, and the window answers our message only after the handler has
     // returned or from the loop of what it opened.
     bool NothingOpen() { return Answers() && IsWindowEnabled(main) && !WaitOwned(main, 0); }
 
-    // One round of what a user does: read out the logger's 10 records (it must keep them after an erase), erase,
-    // Setup's OK (the port closed and opened again), the About box.
-    void UseOnce()
-    {
-        fs::remove(Path("runde.txt"));  // a table that is there would be asked about first
-        StartRun("runde.txt");
-        ASSERT_TRUE(WaitForEnd(10000));
-        EXPECT_EQ(Times(kRow, 10), Table("runde.txt"));
-        ASSERT_TRUE(Click(Open(IDC_ERASE), kOk));
-        ASSERT_TRUE(sim->WaitErases(++erases, 3000));
-        Dismiss(Open(IDC_SETUP, "Com Port"));
-        PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-        Dismiss(WaitOwned(main, 5000));
-    }
-
-    // `rounds` rounds of UseOnce after a first that loads what stays loaded; then the program holds no more windows
-    // than after the first, and no more handles than one a round: Wine's file chooser leaves one registry key open
-    // each time it is shown (a bare GetOpenFileNameW does the same), and closes its folder watch a moment after it
-    // has gone. `measure` is called after the first round, every tenth and the last.
+    // Rounds of what a user does, `rounds` after a first that loads what stays loaded: read out the logger's 10
+    // records (it must keep them after an erase), erase, Setup's OK (the port closed and opened again), the About
+    // box. Then the program holds no more windows than after the first, and no more handles than one a round: Wine's
+    // file chooser leaves one registry key open each time it is shown (a bare GetOpenFileNameW does the same), and
+    // closes its folder watch a moment after it has gone. `measure` is called after the first round, every tenth
+    // and the last.
     void UseRepeatedly(int rounds, const std::function<void(int round)>& measure = [](int) {})
     {
-        UseOnce();
-        const int handles = Handles(), windows = Windows();
-        ASSERT_TRUE(handles > 0 && windows > 0) << "what the program holds cannot be measured";
-        measure(1);
-        for (int round = 2; round <= rounds + 1 && !HasFailure(); ++round) {
-            UseOnce();
-            if (round % 10 == 0)
+        std::pair<int, int> first{};
+        for (int round = 1; round <= rounds + 1 && !HasFailure(); ++round) {
+            fs::remove(Path("runde.txt"));  // a table that is there would be asked about first
+            StartRun("runde.txt");
+            ASSERT_TRUE(WaitForEnd(10000));
+            EXPECT_EQ(Times(kRow, 10), Table("runde.txt"));
+            ASSERT_TRUE(Click(Open(IDC_ERASE), IDOK));
+            ASSERT_TRUE(sim->WaitErases(round, 3000));
+            Dismiss(Open(IDC_SETUP, "Com Port"));
+            PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+            Dismiss(WaitOwned(main, 5000));
+            if (round == 1) {
+                first = Holdings();
+                ASSERT_TRUE(first.first > 0 && first.second > 0) << "what the program holds cannot be measured";
+            }
+            if (round == 1 || round % 10 == 0)
                 measure(round);
         }
         measure(rounds + 1);
         EXPECT_TRUE(NothingOpen());
-        EXPECT_EQ(windows, Windows());
-        EXPECT_TRUE(WaitFor([&] { return Handles() <= handles + rounds; }, 3000))
-            << Handles() - handles << " handles more after " << rounds << " more rounds";
+        EXPECT_EQ(first.second, Holdings().second) << "windows";
+        EXPECT_TRUE(WaitFor([&] { return Holdings().first <= first.first + rounds; }, 3000))
+            << Holdings().first - first.first << " handles more after " << rounds << " more rounds";
     }
 
     std::string dir;
-    bool plugged = false;
     std::unique_ptr<loggersim::Simulator> sim;
     PROCESS_INFORMATION program{};
     HWND main = nullptr;
-    int erases = 0;
 };
 
 }  // namespace e2e

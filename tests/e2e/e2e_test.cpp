@@ -22,7 +22,8 @@ TEST_F(ReadOut, TheSimulatedLoggerGivesTheRowsTheReadmeShowsAndEachRunStartsAfre
     for (const char* name : { "eins.txt", "\xC5\x81\xC3\xB3" "d\xC5\xBA\\zwei.txt" }) {
         StartRun(name);
         ASSERT_TRUE(WaitForEnd(10000));
-        EXPECT_THAT(Dismiss(ErrorBox(3000)), HasSubstr(name + std::string("\" ist unvollst\xC3\xA4ndig.\nThe table \"Z:")));
+        EXPECT_THAT(Dismiss(ErrorBox(3000)),
+                    HasSubstr(name + std::string("\" ist unvollst\xC3\xA4ndig.\nThe table \"Z:")));
         EXPECT_EQ("03.11.26\t07:00\t21,0\t1013,9\t45,1\t 996,2\t\n"
                   "03.11.26\t07:15\t20,8\t1014,2\t44,8\t 997,5\t\n"
                   "03.11.26\t07:30\t20,3\t1013,5\t44,9\t 999,2\t\n"
@@ -46,11 +47,10 @@ TEST_F(ReadOut, APortThePcHasAProposedNameASilentLoggerAndAReadOutInTheErasePaus
     WriteFile(Path(today + ".txt"), "gestern");
 
     const HWND choice = Start(Times(kRecord, 2), 1042, false, kErrorBoxTitle);
-    EXPECT_THAT(StaticTexts(choice), HasSubstr("Die Schnittstelle COM 4 gibt es nicht.\nThe port COM 4 does not exist."));
-    const HWND list = GetDlgItem(choice, IDC_CHOICE_PORTS);
-    const LRESULT com7 = SendMessageW(list, LB_FINDSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"COM 7 "));
-    ASSERT_NE(LB_ERR, com7);
-    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(com7), 0);
+    EXPECT_THAT(StaticTexts(choice),
+                HasSubstr("Die Schnittstelle COM 4 gibt es nicht.\nThe port COM 4 does not exist."));
+    ASSERT_NE(LB_ERR, SendDlgItemMessageW(choice, IDC_CHOICE_PORTS, LB_SELECTSTRING, static_cast<WPARAM>(-1),
+                                          reinterpret_cast<LPARAM>(L"COM 7 ")));
     Dismiss(choice);
     main = WaitWindow("Vorlix", 10000);
     EXPECT_EQ("6\n", Table("vxsetup.ini"));
@@ -82,7 +82,7 @@ TEST_F(ReadOut, APortThePcHasAProposedNameASilentLoggerAndAReadOutInTheErasePaus
     const HWND confirm = WaitOwned(main, 5000);
     using namespace std::chrono;
     WaitFor([] { return system_clock::now().time_since_epoch() % seconds(1) < milliseconds(50); }, 2000);
-    ASSERT_TRUE(Click(confirm, kOk) && Click(main, IDC_READ));
+    ASSERT_TRUE(Click(confirm, IDOK) && Click(main, IDC_READ));
     Choose(WaitOwned(main, 5000, confirm), Path("pause.txt"));
     EXPECT_THAT(Dismiss(ErrorBox(5000)), HasSubstr("Der Logger wurde nicht gel\xC3\xB6scht"));
     ASSERT_TRUE(WaitForEnd(10000));
@@ -168,9 +168,8 @@ TEST_F(Robustness, PulledCableEndsTheRunAtOnceKeepsEveryByteAndSaysSo)
     EXPECT_TRUE(NothingOpen()) << "no box at the end of the run";
 }
 
-// Two rounds of everything a user does (UseOnce): once the first has loaded what stays loaded, the second leaves
-// the program holding no more handles and windows. tools/soak.sh runs the long version, with memory, threads and
-// open files.
+// Two rounds of everything a user does: once the first has loaded what stays loaded, the second leaves the program
+// holding no more handles and windows. tools/soak.sh runs the long version, with memory, threads and open files.
 TEST_F(Robustness, RepeatedUseLeavesTheProgramHoldingNoMore)
 {
     ASSERT_TRUE(Start(Times(kRecord, 10), 1042, true));  // the records stay after an erase

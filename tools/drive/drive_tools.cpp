@@ -8,18 +8,8 @@
 namespace e2e {
 namespace {
 
-// A number from a Linux process's /proc/PID/status, e.g. "VmHWM:" in KB; -1 when absent.
-long ProcessStatus(long pid, const std::string& key)
-{
-    std::istringstream status(ReadFile("Z:\\proc\\" + std::to_string(pid) + "\\status"));
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind(key, 0) == 0)
-            return std::atol(line.c_str() + key.size());
-    return -1;
-}
-
 // A picture of the display, or of the part of it `crop` gives ("WxH+X+Y").
-bool Screenshot(const std::string& path, const std::string& crop = std::string())
+bool Screenshot(const std::string& path, const std::string& crop = "")
 {
     fs::remove(path);
     return Shell("import -display \"$DISPLAY\" -window root " + (crop.empty() ? "" : "-crop " + crop + " +repage ") +
@@ -33,17 +23,25 @@ constexpr char kLongRow[] = "03.11.26\t07:00\t21,0\t1013,9\t45,1\t 996,2\t\n";
 
 class Tools : public VorlixTest {
 protected:
-    // The program started afresh (the old one ended) on a logger holding `records`, and the Linux process that runs
-    // it, for what only Linux tells (CPU, memory, system calls): Wine runs it in a Linux process named after it, in
-    // its working directory.
+    // The program started afresh (the old one ended), and the Linux process that runs it, for what only Linux tells
+    // (CPU, memory, system calls): Wine runs it in a Linux process named after it, in its working directory.
     void Restart(const std::string& records, long byteMicros = 1042, bool raw = false)
     {
         ASSERT_TRUE(Start(records, byteMicros, raw));
-        const std::string found = Path("unix-pid.txt");
         Shell("for p in $(pgrep -x vorlix.exe); do [ \"$(readlink /proc/$p/cwd)\" != '" + UnixPath(dir) +
-              "' ] || echo $p; done >'" + UnixPath(found) + "'");
-        pid = Running() ? std::atol(ReadFile(found).c_str()) : -1;
+              "' ] || echo $p; done >'" + UnixPath(Path("unix-pid.txt")) + "'");
+        pid = Running() ? std::atol(Table("unix-pid.txt").c_str()) : -1;
         ASSERT_GT(pid, 0) << "the program's own process is not known";
+    }
+
+    std::string Proc(const char* file) const { return ReadFile("Z:\\proc\\" + std::to_string(pid) + "\\" + file); }
+
+    // A number from the program's /proc/PID/status, e.g. "VmHWM:" in KB; -1 when absent.
+    long Status(const std::string& key) const
+    {
+        const std::string status = Proc("status");
+        const size_t at = status.find("\n" + key);
+        return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 1 + key.size());
     }
 
     // The program's CPU seconds over `action`; a figure that cannot be measured fails. In /proc/PID/stat the name
@@ -51,7 +49,7 @@ protected:
     double CpuOver(const std::function<void()>& action)
     {
         const auto cpu = [&] {
-            const std::string stat = ReadFile("Z:\\proc\\" + std::to_string(pid) + "\\stat");
+            const std::string stat = Proc("stat");
             std::istringstream fields(stat.substr(std::min(stat.size(), stat.rfind(')') + 1)));
             std::string skip;
             for (int i = 0; i < 11; ++i)
@@ -124,9 +122,9 @@ TEST_F(Tools, Benchmark)
         }
         const double idle = CpuOver([] { Sleep(10000); });
         std::printf("idle     CPU over 10 s with the port open: %.3f s (%.2f %%)\n", idle, idle * 10.0);
-        const double erase = CpuOver([&] { ASSERT_TRUE(Click(Open(IDC_ERASE), kOk) && sim->WaitErases(1, 3000)); });
+        const double erase = CpuOver([&] { ASSERT_TRUE(Click(Open(IDC_ERASE), IDOK) && sim->WaitErases(1, 3000)); });
         std::printf("erase    CPU from Delete to the command sent (pause to the next second included): %.3f s\n", erase);
-        const long peak = ProcessStatus(pid, "VmHWM:");
+        const long peak = Status("VmHWM:");
         ASSERT_GE(peak, 0) << "the peak memory could not be measured";
         std::printf("memory   peak %ld KB\n", peak);
     }
@@ -161,11 +159,9 @@ TEST_F(Tools, Screenshots)
         GetWindowRect(main, &all);
         if (dialog && GetWindowRect(dialog, &r))
             UnionRect(&all, &all, &r);
-        constexpr long kMargin = 8;
-        const std::string crop = std::to_string(all.right - all.left + 2 * kMargin) + "x" +
-                                 std::to_string(all.bottom - all.top + 2 * kMargin) + "+" +
-                                 std::to_string(std::max(0L, all.left - kMargin)) + "+" +
-                                 std::to_string(std::max(0L, all.top - kMargin));
+        char crop[64];  // 8 pixels around
+        std::snprintf(crop, sizeof crop, "%ldx%ld+%ld+%ld", all.right - all.left + 16, all.bottom - all.top + 16,
+                      std::max(0L, all.left - 8), std::max(0L, all.top - 8));
         EXPECT_TRUE(Screenshot(folder + "\\" + name + (dpi.empty() ? "" : "-" + dpi + "dpi") + ".png", crop))
             << "cannot take " << name;
     };
@@ -202,27 +198,20 @@ TEST_F(Tools, Soak)
 {
     const int rounds = std::stoi(Env("VX_ROUNDS", "100"));
     Restart(Times(kRecord, 10), 1042, true);  // the records stay after an erase
-    long threads = 0, files = 0;
+    std::vector<std::pair<long, long>> held;  // threads and open files (Wine keeps one behind most handles)
     UseRepeatedly(rounds, [&](int round) {
-        // Wine keeps an open Linux file behind most handles.
         std::error_code error;
         const fs::directory_iterator fd("Z:\\proc\\" + std::to_string(pid) + "\\fd", error);
-        const long openFiles = error ? -1L : static_cast<long>(std::distance(fd, fs::directory_iterator()));
-        const long running = ProcessStatus(pid, "Threads:");
+        held.emplace_back(Status("Threads:"), error ? -1 : std::distance(fd, fs::directory_iterator()));
+        const std::pair<int, int> handlesAndWindows = Holdings();
         std::printf("round %3d: memory %ld KB, handles %d, windows %d, threads %ld, open files %ld\n", round,
-                    ProcessStatus(pid, "VmRSS:"), Handles(), Windows(), running, openFiles);
+                    Status("VmRSS:"), handlesAndWindows.first, handlesAndWindows.second, held.back().first,
+                    held.back().second);
         std::fflush(stdout);
-        if (round == 1) {
-            ASSERT_TRUE(running > 0 && openFiles > 0) << "what the program holds cannot be measured";
-            threads = running;
-            files = openFiles;
-        }
-        if (round == rounds + 1) {
-            EXPECT_EQ(threads, running);
-            EXPECT_EQ(files, openFiles);
-        }
+        ASSERT_TRUE(held[0].first > 0 && held[0].second > 0) << "what the program holds cannot be measured";
     });
-    std::printf("peak memory %ld KB\n", ProcessStatus(pid, "VmHWM:"));
+    std::printf("peak memory %ld KB\n", Status("VmHWM:"));
+    EXPECT_EQ(held.front(), held.back()) << "threads and open files after the first round and after the last";
 }
 
 }  // namespace
