@@ -83,7 +83,6 @@ inline std::string WindowsPath(std::string path)
     return "Z:" + path;
 }
 
-// The folder the tests work in.
 inline std::string Work() { return WindowsPath(Env("VX_E2E_WORK", "/tmp/vorlix-e2e")); }
 
 // Runs a Linux shell script and waits for it; its exit status. Wine starts a Linux program when it is asked to,
@@ -93,9 +92,10 @@ inline int Shell(const std::string& script)
     static int count = 0;
     const std::string base = UnixPath(Work()) + "/shell-" + std::to_string(GetCurrentProcessId()) + "-" +
                              std::to_string(++count);
-    WriteFile(WindowsPath(base + ".sh"), "(\n" + script + "\n) >>'" + UnixPath(Work()) + "/shell.log' 2>&1 </dev/null\n" +
-                                             "echo $? >'" + base + ".tmp'; rm '" + base + ".sh'; mv '" + base +
-                                             ".tmp' '" + base + ".status'\n");
+    const std::string log = UnixPath(Work()) + "/shell.log";
+    WriteFile(WindowsPath(base + ".sh"), "(\n" + script + "\n) >>'" + log + "' 2>&1 </dev/null\necho $? >'" + base +
+                                             ".tmp'; rm '" + base + ".sh'; mv '" + base + ".tmp' '" + base +
+                                             ".status'\n");
     std::wstring command = Wide("sh \"" + base + ".sh\"");
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -191,7 +191,6 @@ inline std::string Dismiss(HWND box, int button = IDOK)
     return text;
 }
 
-// The program's error box, if one appears within the time.
 inline HWND ErrorBox(int timeoutMs) { return WaitWindow(kErrorBoxTitle, timeoutMs); }
 
 // Names `path` in the file chooser (leaves the name it proposes when empty) and confirms it; false when there was

@@ -91,7 +91,6 @@ TEST_F(Tools, MainJob)
 // (VX_UNPACED); idle and erase CPU, peak memory, and the writes to the table per 1,000 characters, counted by strace.
 TEST_F(Tools, Benchmark)
 {
-    constexpr double kByteSeconds = 10.0 / 9600.0;  // 8N1: ten bits a byte
     for (const bool paced : { true, false }) {
         const size_t records = std::stoul(Env(paced ? "VX_PACED" : "VX_UNPACED", paced ? "16384" : "1048576")) / 32;
         Restart(Times(kLongRecord, records), paced ? 1042 : 0);
@@ -108,11 +107,11 @@ TEST_F(Tools, Benchmark)
         const Clock::time_point closed = Clock::now();
         const bool all = ReadFile(path) == Times(kLongRow, records);
         EXPECT_TRUE(all) << "characters were lost";
-        const double wall = Seconds(closed - sim->FirstSent()), lineTime = chars * kByteSeconds;
+        const double wall = Seconds(closed - sim->FirstSent()), lineTime = chars * 10 / 9600.0;  // 8N1: 10 bits a byte
         std::printf("%-8s %8zu chars: wall %.2f s over line time %.2f s (%+.2f s), last char to file closed %.2f s,\n"
                     "         CPU %.4f s per 1000 chars, every character arrived: %s\n",
-                    paced ? "paced" : "unpaced", chars, wall, lineTime, wall - lineTime, Seconds(closed - sim->LastSent()),
-                    cpu * 1000.0 / chars, all ? "yes" : "NO");
+                    paced ? "paced" : "unpaced", chars, wall, lineTime, wall - lineTime,
+                    Seconds(closed - sim->LastSent()), cpu * 1000.0 / chars, all ? "yes" : "NO");
         if (!paced) {
             ASSERT_NE(Clock::time_point{}, complete);
             const double rate = chars / Seconds(complete - sim->FirstSent());
@@ -123,7 +122,8 @@ TEST_F(Tools, Benchmark)
         const double idle = CpuOver([] { Sleep(10000); });
         std::printf("idle     CPU over 10 s with the port open: %.3f s (%.2f %%)\n", idle, idle * 10.0);
         const double erase = CpuOver([&] { ASSERT_TRUE(Click(Open(IDC_ERASE), IDOK) && sim->WaitErases(1, 3000)); });
-        std::printf("erase    CPU from Delete to the command sent (pause to the next second included): %.3f s\n", erase);
+        std::printf("erase    CPU from Delete to the command sent (pause to the next second included): %.3f s\n",
+                    erase);
         const long peak = Status("VmHWM:");
         ASSERT_GE(peak, 0) << "the peak memory could not be measured";
         std::printf("memory   peak %ld KB\n", peak);
