@@ -37,11 +37,11 @@ inline std::string Times(const std::string& text, size_t n)
     return all;
 }
 
-// Polls `done` every 10 ms until it holds; false when `timeoutMs` passed first.
+// Polls `done` every 10 ms until it holds; false when `timeoutMs` passed first (with 0, checks once).
 inline bool WaitFor(const std::function<bool()>& done, int timeoutMs)
 {
     for (const DWORD start = GetTickCount(); !done(); Sleep(10))
-        if (GetTickCount() - start > static_cast<DWORD>(timeoutMs))
+        if (GetTickCount() - start >= static_cast<DWORD>(timeoutMs))
             return false;
     return true;
 }
