@@ -1,44 +1,64 @@
-// The end-to-end harness: the real vorlix.exe under Wine, worked through its
-// windows with the same calls a user's clicks end in, from a test program in
-// the same Wine desktop. Its cable is a socat pty pair: the program's COM
-// port at one end, the logger simulator on COM 30 at the other. What only
-// Linux can do (socat, the COM links, /proc) runs as a shell script.
+// The end-to-end harness: the real vorlix.exe under Wine, worked through its windows with the same calls a user's
+// clicks end in, from a test program in the same Wine desktop. Each test gets a fresh folder as the program's
+// working directory and a fresh cable: a socat pty pair, the program's COM port at one end, the logger simulator
+// on COM 30 at the other. What only Linux can do (socat, the COM links, /proc) runs as a shell script. Files go by
+// their Windows names in UTF-8, Z:\... for the Linux tree.
 #pragma once
+
+#include "LoggerSim.h"
+#include "ui/resource.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <gmock/gmock.h>
+#include <memory>
 #include <sstream>
-#include <string>
-#include <vector>
 #include <windows.h>
 
 namespace e2e {
 
 namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+inline double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-// Polls `done` every 10 ms until it holds; false when `timeoutMs` passed first.
+constexpr int kChooserName = 0x47c;  // the file chooser's name field
+constexpr char kErrorBoxTitle[] = "Vorlix: Fehler / Error";
+// A logger record and the table row it must give, both written out by hand: 22 characters received, 28 bytes.
+constexpr char kRecord[] = " 5 307 9 5 2.5 998.0\r\n";
+constexpr char kRow[] = "05.03.07\t09:05\t 2,5\t 998,0\t\n";
+
+inline std::string Times(const std::string& text, size_t n)
+{
+    std::string all;
+    while (n-- > 0)
+        all += text;
+    return all;
+}
+
+// Polls `done` every 10 ms until it holds; false when `timeoutMs` passed first (with 0, checks once).
 inline bool WaitFor(const std::function<bool()>& done, int timeoutMs)
 {
     for (const DWORD start = GetTickCount(); !done(); Sleep(10))
-        if (GetTickCount() - start > static_cast<DWORD>(timeoutMs))
+        if (GetTickCount() - start >= static_cast<DWORD>(timeoutMs))
             return false;
     return true;
 }
 
-// ---- Files and the Linux side -----------------------------------------------------
+inline std::string Env(const char* name, const char* fallback = "")
+{
+    const char* value = std::getenv(name);
+    return value && *value ? value : fallback;
+}
 
-// Wide text from the tests' UTF-8, for paths and the windows' texts.
 inline std::wstring Wide(const std::string& text)
 {
     std::wstring wide(text.size(), L'\0');
-    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0],
-                                                        static_cast<int>(wide.size()))));
+    wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.data(), text.size(), &wide[0], wide.size()));
     return wide;
 }
 
-// Files by their Windows names, in UTF-8: Z:\... for the Linux tree.
 inline std::string ReadFile(const std::string& path)
 {
     std::ostringstream s;
@@ -46,193 +66,62 @@ inline std::string ReadFile(const std::string& path)
     return s.str();
 }
 
-inline void WriteFile(const std::string& path, const std::string& content)
+inline void WriteFile(const std::string& path, const std::string& text)
 {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+    std::ofstream(fs::path(Wide(path)), std::ios::binary) << text;
 }
 
-inline std::string UnixPath(std::string windowsPath)
+inline std::string UnixPath(std::string path)
 {
-    std::replace(windowsPath.begin(), windowsPath.end(), '\\', '/');
-    return windowsPath.substr(2);  // the Z:
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path.substr(2);  // the Z:
 }
 
-inline std::string WindowsPath(const std::string& unixPath)
+inline std::string WindowsPath(std::string path)
 {
-    std::string path = "Z:" + unixPath;
     std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
+    return "Z:" + path;
 }
 
-// The folder the tests work in: VX_E2E_WORK.
-inline const std::string& Work()
-{
-    static const std::string work = [] {
-        const char* unix = std::getenv("VX_E2E_WORK");
-        const std::string path = WindowsPath(unix && *unix ? unix : "/tmp/vorlix-e2e");
-        fs::create_directories(path);
-        return path;
-    }();
-    return work;
-}
+inline std::string Work() { return WindowsPath(Env("VX_E2E_WORK", "/tmp/vorlix-e2e")); }
 
-// Runs a Linux shell script and waits for it; its exit status. Wine starts a
-// Linux program when it is asked to, but gives no handle that can be waited
-// on: the script leaves its exit status in a file.
+// Runs a Linux shell script and waits for it; its exit status. Wine starts a Linux program when it is asked to,
+// but gives no handle that can be waited on: the script leaves its exit status in a file.
 inline int Shell(const std::string& script)
 {
     static int count = 0;
-    const std::string base = Work() + "\\shell-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
-    const std::string status = UnixPath(base) + ".status";
-    WriteFile(base + ".sh", "(\n" + script + "\n) >>'" + UnixPath(Work()) + "/shell.log' 2>&1 </dev/null\n" +
-                                "echo $? >'" + status + ".tmp' && mv '" + status + ".tmp' '" + status + "'\n");
-    const std::string unixScript = UnixPath(base) + ".sh";
-    std::wstring command = L"sh \"" + std::wstring(unixScript.begin(), unixScript.end()) + L"\"";
+    const std::string base = UnixPath(Work()) + "/shell-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(++count);
+    const std::string log = UnixPath(Work()) + "/shell.log";
+    WriteFile(WindowsPath(base + ".sh"), "(\n" + script + "\n) >>'" + log + "' 2>&1 </dev/null\necho $? >'" + base +
+                                             ".tmp'; rm '" + base + ".sh'; mv '" + base + ".tmp' '" + base +
+                                             ".status'\n");
+    std::wstring command = Wide("sh \"" + base + ".sh\"");
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION info;
-    if (!CreateProcessW(L"Z:\\bin\\sh", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    PROCESS_INFORMATION sh{};
+    if (!CreateProcessW(L"Z:\\bin\\sh", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &sh))
         return -1;
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    if (!WaitFor([&] { return fs::exists(base + ".status"); }, 60000))
-        return -1;
-    const int result = std::atoi(ReadFile(base + ".status").c_str());
-    fs::remove(base + ".sh");
-    fs::remove(base + ".status");
+    CloseHandle(sh.hThread);
+    CloseHandle(sh.hProcess);
+    const std::string status = WindowsPath(base + ".status");
+    const int result = WaitFor([&] { return fs::exists(status); }, 60000) ? std::atoi(ReadFile(status).c_str()) : -1;
+    fs::remove(status);
     return result;
 }
-
-// Points COMn at the Linux device `target` for each link, and removes the
-// links of COM 1 to COM 9 that are not given.
-inline void LinkComPorts(const std::vector<std::pair<int, std::string>>& links)
-{
-    std::string script = "cd \"$WINEPREFIX/dosdevices\" && rm -f com1 com2 com3 com4 com5 com6 com7 com8 com9";
-    for (const auto& [port, target] : links)
-        script += " && ln -s '" + target + "' com" + std::to_string(port);
-    Shell(script);
-}
-
-// A socat pty pair in `dir`: ComEnd() for the program's COM port; the other
-// end becomes COM 30, where the logger simulator opens it.
-class Cable {
-public:
-    explicit Cable(const std::string& dir) : m_dir(UnixPath(dir))
-    {
-        const std::string d = "'" + m_dir + "'";
-        m_ok = Shell("rm -f " + d + "/com " + d + "/logger\n"
-                     "socat pty,raw,echo=0,link=" + d + "/com pty,raw,echo=0,link=" + d + "/logger >/dev/null 2>&1 &\n"
-                     "echo $! >" + d + "/socat.pid\n"
-                     "for i in $(seq 100); do [ -e " + d + "/com ] && [ -e " + d + "/logger ] && break; sleep 0.05; done\n"
-                     "ln -sfn " + d + "/logger \"$WINEPREFIX/dosdevices/com30\" && [ -e " + d + "/com ]") == 0;
-    }
-    ~Cable() { Pull(); }
-    bool Ok() const { return m_ok; }
-    std::string ComEnd() const { return m_dir + "/com"; }
-    // The cable disappears: socat ends, and COM 30 with it.
-    void Pull()
-    {
-        if (m_ok)
-            Shell("kill $(cat '" + m_dir + "/socat.pid'); rm -f \"$WINEPREFIX/dosdevices/com30\"");
-        m_ok = false;
-    }
-
-private:
-    std::string m_dir;
-    bool m_ok = false;
-};
-
-// The program under test, started in `cwd`.
-class Program {
-public:
-    ~Program() { Kill(); }
-    bool Start(const std::string& cwd)
-    {
-        Kill();
-        std::wstring command = L"vorlix.exe";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        const std::wstring exe(VORLIX_EXE, VORLIX_EXE + sizeof VORLIX_EXE - 1), dir(cwd.begin(), cwd.end());
-        return CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &startup,
-                              &m_info) != FALSE;
-    }
-    bool Running() { return m_info.hProcess && WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT; }
-    void Kill()
-    {
-        if (!m_info.hProcess)
-            return;
-        TerminateProcess(m_info.hProcess, 1);
-        WaitForSingleObject(m_info.hProcess, 10000);
-        CloseHandle(m_info.hProcess);
-        CloseHandle(m_info.hThread);
-        m_info = {};
-    }
-
-private:
-    PROCESS_INFORMATION m_info = {};
-};
-
-// ---- Windows, as a user sees them ---------------------------------------------
-
-constexpr int kChooserName = 0x47c;  // the file chooser's name field
 
 // The text of `window`, or of its control `id`, in UTF-8.
 inline std::string Text(HWND window, int id = 0)
 {
-    wchar_t buffer[4096] = L"";
+    wchar_t text[4096] = L"";
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(id ? GetDlgItem(window, id) : window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer),
+    if (!SendMessageTimeoutW(id ? GetDlgItem(window, id) : window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text),
                              SMTO_ABORTIFHUNG, 2000, &length))
         return std::string();
     std::string out(length * 3, '\0');
-    out.resize(WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length), &out[0], static_cast<int>(out.size()),
-                                   nullptr, nullptr));
+    out.resize(WideCharToMultiByte(CP_UTF8, 0, text, length, &out[0], out.size(), nullptr, nullptr));
     return out;
 }
-
-// The first visible top-level window for which `match` holds, or nullptr.
-inline HWND FindTopLevel(const std::function<bool(HWND)>& match)
-{
-    std::pair<const std::function<bool(HWND)>*, HWND> search{ &match, nullptr };
-    EnumWindows(
-        [](HWND h, LPARAM l) {
-            auto* s = reinterpret_cast<decltype(search)*>(l);
-            if (IsWindowVisible(h) && (*s->first)(h))
-                s->second = h;
-            return s->second ? FALSE : TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.second;
-}
-
-// The same, waited for; nullptr when none came in time.
-inline HWND WaitTopLevel(const std::function<bool(HWND)>& match, int timeoutMs)
-{
-    HWND found = nullptr;
-    WaitFor([&] { return (found = FindTopLevel(match)) != nullptr; }, timeoutMs);
-    return found;
-}
-
-inline HWND WaitWindow(const std::string& title, int timeoutMs)
-{
-    return WaitTopLevel([&](HWND h) { return Text(h) == title; }, timeoutMs);
-}
-
-// A window owned by `owner`: its dialog or message box.
-inline bool OwnedBy(HWND h, HWND owner) { return h != owner && GetWindow(h, GW_OWNER) == owner; }
-inline HWND WaitOwned(HWND owner, int timeoutMs)
-{
-    return WaitTopLevel([&](HWND h) { return OwnedBy(h, owner); }, timeoutMs);
-}
-
-// Waits until the window is destroyed, as a modal dialog is once its loop
-// has ended; false when it is still there after the time.
-inline bool WaitGone(HWND window, int timeoutMs)
-{
-    return WaitFor([&] { return !IsWindow(window); }, timeoutMs);
-}
-
-inline bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 
 // The texts of a dialog's static controls, one line each: what a message box says.
 inline std::string StaticTexts(HWND dialog)
@@ -247,60 +136,239 @@ inline std::string StaticTexts(HWND dialog)
     return all;
 }
 
-// Clicks a button as a user does; false when it is disabled, hidden or
-// missing. Posted, as a click is: the button's handler may open a modal dialog.
+// Calls `visit` on every top-level window, or on every window inside `parent`, until it returns true; whether it did.
+inline bool EachWindow(HWND parent, const std::function<bool(HWND)>& visit)
+{
+    const WNDENUMPROC each = [](HWND h, LPARAM l) {
+        return (*reinterpret_cast<const std::function<bool(HWND)>*>(l))(h) ? FALSE : TRUE;
+    };
+    const LPARAM l = reinterpret_cast<LPARAM>(&visit);
+    return !(parent ? EnumChildWindows(parent, each, l) : EnumWindows(each, l));
+}
+
+// The first visible top-level window for which `match` holds, waited for; nullptr when none came in time.
+inline HWND WaitTopLevel(const std::function<bool(HWND)>& match, int timeoutMs)
+{
+    HWND found = nullptr;
+    const auto visible = [&](HWND h) {
+        found = h;
+        return IsWindowVisible(h) && match(h);
+    };
+    return WaitFor([&] { return EachWindow(nullptr, visible); }, timeoutMs) ? found : nullptr;
+}
+
+inline HWND WaitWindow(const std::string& title, int timeoutMs)
+{
+    return WaitTopLevel([&](HWND h) { return Text(h) == title; }, timeoutMs);
+}
+
+// A dialog or box of `owner`'s, but `other`.
+inline HWND WaitOwned(HWND owner, int timeoutMs, HWND other = nullptr)
+{
+    return WaitTopLevel([&](HWND h) { return h != owner && h != other && GetWindow(h, GW_OWNER) == owner; }, timeoutMs);
+}
+
+// Waits until the window is destroyed, as a modal dialog is once its loop has ended.
+inline bool WaitGone(HWND window, int timeoutMs) { return WaitFor([&] { return !IsWindow(window); }, timeoutMs); }
+
+inline bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+
+// Clicks a button as a user does; false when it is disabled, hidden or missing. Posted, as a click is: the
+// button's handler may open a modal dialog.
 inline bool Click(HWND dialog, int id)
 {
     const HWND button = GetDlgItem(dialog, id);
     return button && IsWindowEnabled(button) && IsWindowVisible(button) && PostMessageW(button, BM_CLICK, 0, 0);
 }
 
-inline void SetText(HWND dialog, int id, const std::string& text)
+// What the box says; clicks its `button` and waits until it is destroyed.
+inline std::string Dismiss(HWND box, int button = IDOK)
 {
-    const std::wstring wide = Wide(text);
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_ABORTIFHUNG,
-                        2000, &result);
+    EXPECT_TRUE(box) << "no box to dismiss";
+    const std::string text = StaticTexts(box);
+    Click(box, button);
+    WaitGone(box, 3000);
+    return text;
 }
 
-inline void SysCommand(HWND window, unsigned command) { PostMessageW(window, WM_SYSCOMMAND, command, 0); }
+inline HWND ErrorBox(int timeoutMs) { return WaitWindow(kErrorBoxTitle, timeoutMs); }
 
-// What a process holds: its kernel handles, and its windows, top-level and child.
-inline int HandleCount(HWND window)
+// Names `path` in the file chooser (leaves the name it proposes when empty) and confirms it; false when there was
+// no chooser.
+inline bool Choose(HWND chooser, const std::string& path)
 {
-    // Wine reports no count through GetProcessHandleCount: every possible handle value is tried.
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    const HANDLE process = pid ? OpenProcess(PROCESS_DUP_HANDLE, FALSE, pid) : nullptr;
-    int count = process ? 0 : -1;
-    for (UINT_PTR value = 4; process && value < 4 * 16384; value += 4) {
-        HANDLE copy;
-        if (DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
-                            DUPLICATE_SAME_ACCESS))
-            count += CloseHandle(copy) ? 1 : 0;
+    if (const std::wstring wide = Wide(path); !path.empty())
+        SendMessageTimeoutW(GetDlgItem(chooser, kChooserName), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()),
+                            SMTO_ABORTIFHUNG, 2000, nullptr);
+    return chooser && Click(chooser, IDOK) && WaitGone(chooser, 3000);
+}
+
+class VorlixTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = Work() + "\\tests\\" + info->test_suite_name() + "." + info->name();
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        Plug();
     }
-    if (process)
-        CloseHandle(process);
-    return count;
-}
 
-inline int Windows(HWND window)
-{
-    std::pair<DWORD, int> count{ 0, 0 };
-    GetWindowThreadProcessId(window, &count.first);
-    EnumWindows(
-        [](HWND h, LPARAM l) {
-            auto* c = reinterpret_cast<std::pair<DWORD, int>*>(l);
+    void TearDown() override
+    {
+        Kill();
+        sim.reset();
+        Pull();
+        Shell("rm -f \"$WINEPREFIX\"/dosdevices/com?");  // no COM port of the prefix is left pointing anywhere
+    }
+
+    // A new cable, the adapter plugged in (again) as COM `port`, and no other of COM 1 to COM 9. Its far end is
+    // COM 30, for the logger simulator.
+    void Plug(int port = 2)
+    {
+        Pull();
+        const std::string cable = UnixPath(Work()) + "/cable";
+        ASSERT_EQ(0, Shell("mkdir -p '" + cable + "' && cd '" + cable + "' && rm -f com logger\n"
+                           "socat pty,raw,echo=0,link=com pty,raw,echo=0,link=logger >/dev/null 2>&1 &\n"
+                           "echo $! >socat.pid\n"
+                           "for i in $(seq 100); do [ -e com ] && [ -e logger ] && break; sleep 0.05; done\n"
+                           "cd \"$WINEPREFIX/dosdevices\" && ln -sfn '" + cable + "/logger' com30 && [ -e '" + cable +
+                           "/com' ] && rm -f com? && ln -s '" + cable + "/com' com" + std::to_string(port)))
+            << "socat did not make the cable";
+    }
+
+    // The cable disappears: socat ends, and COM 30 with it. A cable that a crashed run left goes the same way.
+    void Pull()
+    {
+        const std::string pid = "'" + UnixPath(Work()) + "/cable/socat.pid'";
+        Shell("[ ! -f " + pid + " ] || kill $(cat " + pid + "); rm -f " + pid + " \"$WINEPREFIX/dosdevices/com30\"");
+    }
+
+    // The logger simulator holding `records`: 1042 µs a byte is 9600 baud; `raw` keeps them after an erase.
+    void StartLogger(const std::string& records, long byteMicros = 1042, bool raw = false)
+    {
+        sim = std::make_unique<loggersim::Simulator>(loggersim::Options{ records, raw, byteMicros, 0, 0 });
+        std::string error;
+        ASSERT_TRUE(sim->Start("COM30", &error)) << error;
+    }
+
+    // A logger, then vorlix.exe started in the test's folder; the first window titled `title` that it shows, which
+    // becomes `main`.
+    HWND Start(const std::string& records, long byteMicros = 1042, bool raw = false, const char* title = "Vorlix")
+    {
+        Kill();
+        StartLogger(records, byteMicros, raw);
+        std::wstring command = L"vorlix.exe";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        EXPECT_TRUE(CreateProcessW(Wide(VORLIX_EXE).c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                   Wide(dir).c_str(), &startup, &program));
+        main = WaitWindow(title, 30000);
+        EXPECT_TRUE(main) << "the program's window \"" << title << "\" did not appear";
+        return main;
+    }
+
+    bool Running() const { return WaitForSingleObject(program.hProcess, 0) == WAIT_TIMEOUT; }
+
+    void Kill()
+    {
+        if (!program.hProcess)
+            return;
+        TerminateProcess(program.hProcess, 1);
+        WaitForSingleObject(program.hProcess, 10000);
+        CloseHandle(program.hProcess);
+        CloseHandle(program.hThread);
+        program = {};
+    }
+
+    // What the program holds: its kernel handles (Wine reports no count through GetProcessHandleCount: every
+    // possible handle value is tried), and its windows, top-level and child.
+    std::pair<int, int> Holdings() const
+    {
+        std::pair<int, int> held{ 0, 0 };
+        for (UINT_PTR value = 4; value < 4 * 16384; value += 4) {
+            HANDLE copy;
+            if (DuplicateHandle(program.hProcess, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0,
+                                FALSE, DUPLICATE_SAME_ACCESS))
+                held.first += CloseHandle(copy) ? 1 : 0;
+        }
+        EachWindow(GetDesktopWindow(), [&](HWND h) {
             DWORD pid = 0;
             GetWindowThreadProcessId(h, &pid);
-            if (pid == c->first) {
-                ++c->second;
-                EnumChildWindows(h, [](HWND, LPARAM l) { return ++reinterpret_cast<std::pair<DWORD, int>*>(l)->second, TRUE; }, l);
+            held.second += pid == program.dwProcessId ? 1 : 0;
+            return false;
+        });
+        return held;
+    }
+
+    std::string Path(const std::string& name) const { return dir + "\\" + name; }
+    std::string Table(const std::string& name) const { return ReadFile(Path(name)); }
+
+    // Clicks `button` in the main window; the dialog or box it opens, checked for its `title` when one is given.
+    HWND Open(int button, const char* title = nullptr)
+    {
+        EXPECT_TRUE(Click(main, button));
+        const HWND opened = WaitOwned(main, 10000);
+        if (title) {
+            EXPECT_EQ(title, Text(opened));
+        }
+        return opened;
+    }
+
+    // The program locks the four buttons one by one when a read-out starts and gives them back the same way at
+    // its end, Delete last both times. So these wait for Delete; a read-out has started once the file is named
+    // and the buttons are locked. The handler that gives the buttons back closes the table after them: once the
+    // window has answered a message of ours, that handler is done.
+    bool Locked() { return WaitFor([&] { return !Enabled(main, IDC_ERASE); }, 3000); }
+    void StartRun(const std::string& name)
+    {
+        ASSERT_TRUE(Choose(Open(IDC_READ), Path(name)));
+        ASSERT_TRUE(Locked()) << "the buttons lock during the run";
+    }
+    bool WaitForEnd(int timeoutMs) { return WaitFor([&] { return Enabled(main, IDC_ERASE); }, timeoutMs) && Answers(); }
+    bool Answers() { return SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr) != 0; }
+    // Whether the program shows nothing over its main window, checked once: a box or dialog that a handler opens
+    // disables the window before it is created, and the window answers our message only after the handler has
+    // returned or from the loop of what it opened.
+    bool NothingOpen() { return Answers() && IsWindowEnabled(main) && !WaitOwned(main, 0); }
+
+    // Rounds of what a user does, `rounds` after a first that loads what stays loaded: read out the logger's 10
+    // records (it must keep them after an erase), erase, Setup's OK (the port closed and opened again), the About
+    // box. Then the program holds no more windows than after the first, and no more handles than one a round: Wine's
+    // file chooser leaves one registry key open each time it is shown (a bare GetOpenFileNameW does the same), and
+    // closes its folder watch a moment after it has gone. `measure` is called after the first round, every tenth
+    // and the last.
+    void UseRepeatedly(int rounds, const std::function<void(int round)>& measure = [](int) {})
+    {
+        std::pair<int, int> first{};
+        for (int round = 1; round <= rounds + 1 && !HasFailure(); ++round) {
+            fs::remove(Path("runde.txt"));  // a table that is there would be asked about first
+            StartRun("runde.txt");
+            ASSERT_TRUE(WaitForEnd(10000));
+            EXPECT_EQ(Times(kRow, 10), Table("runde.txt"));
+            ASSERT_TRUE(Click(Open(IDC_ERASE), IDOK));
+            ASSERT_TRUE(sim->WaitErases(round, 3000));
+            Dismiss(Open(IDC_SETUP, "Com Port"));
+            PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+            Dismiss(WaitOwned(main, 5000));
+            if (round == 1) {
+                first = Holdings();
+                ASSERT_TRUE(first.first > 0 && first.second > 0) << "what the program holds cannot be measured";
             }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
-    return count.second;
-}
+            if (round == 1 || round % 10 == 0)
+                measure(round);
+        }
+        measure(rounds + 1);
+        EXPECT_TRUE(NothingOpen());
+        EXPECT_EQ(first.second, Holdings().second) << "windows";
+        EXPECT_TRUE(WaitFor([&] { return Holdings().first <= first.first + rounds; }, 3000))
+            << Holdings().first - first.first << " handles more after " << rounds << " more rounds";
+    }
+
+    std::string dir;
+    std::unique_ptr<loggersim::Simulator> sim;
+    PROCESS_INFORMATION program{};
+    HWND main = nullptr;
+};
 
 }  // namespace e2e

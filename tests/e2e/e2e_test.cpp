@@ -1,7 +1,6 @@
-// What only the real program on a real pty shows: the simulated logger's
-// records read out twice, load, garbage, a pulled cable, and repeated use.
-// Everything else is checked by the unit tests through the program's seams.
-#include "Fixture.h"
+// What only the real program on a real pty shows: the simulated logger's records read out twice, load, garbage,
+// a pulled cable, and repeated use. Everything else is checked by the unit tests through the program's seams.
+#include "Harness.h"
 
 #include <random>
 
@@ -14,18 +13,17 @@ using Robustness = VorlixTest;
 
 TEST_F(ReadOut, TheSimulatedLoggerGivesTheRowsTheReadmeShowsAndEachRunStartsAfresh)
 {
-    // The records end in the middle of a line: the run says so, and the next
-    // must count from zero and lay its table out from a line start all the
-    // same. The second goes into a folder whose name code page 1252 cannot
+    // The records end in the middle of a line: the run says so, and the next must count from zero and lay its
+    // table out from a line start all the same. The second goes into a folder whose name code page 1252 cannot
     // hold, beside the one it would become there.
-    StartLogger(Logger(loggersim::MakeRecords(3) + " 31126 7"));
-    ASSERT_TRUE(StartProgram());
+    ASSERT_TRUE(Start(loggersim::MakeRecords(3) + " 31126 7"));
     fs::create_directories(fs::path(Wide(Path("\xC5\x81\xC3\xB3" "d\xC5\xBA"))));
     fs::create_directories(fs::path(Wide(Path("L\xC3\xB3" "dz"))));
     for (const char* name : { "eins.txt", "\xC5\x81\xC3\xB3" "d\xC5\xBA\\zwei.txt" }) {
         StartRun(name);
         ASSERT_TRUE(WaitForEnd(10000));
-        EXPECT_THAT(Dismiss(ErrorBox(3000)), HasSubstr(name + std::string("\" ist unvollst\xC3\xA4ndig.\nThe table \"Z:")));
+        EXPECT_THAT(Dismiss(ErrorBox(3000)),
+                    HasSubstr(name + std::string("\" ist unvollst\xC3\xA4ndig.\nThe table \"Z:")));
         EXPECT_EQ("03.11.26\t07:00\t21,0\t1013,9\t45,1\t 996,2\t\n"
                   "03.11.26\t07:15\t20,8\t1014,2\t44,8\t 997,5\t\n"
                   "03.11.26\t07:30\t20,3\t1013,5\t44,9\t 999,2\t\n"
@@ -37,39 +35,34 @@ TEST_F(ReadOut, TheSimulatedLoggerGivesTheRowsTheReadmeShowsAndEachRunStartsAfre
     EXPECT_TRUE(fs::is_empty(fs::path(Wide(Path("L\xC3\xB3" "dz")))));
 }
 
-// A day at the bench: the stored port is gone and the adapter is on COM 7, a
-// name to start from, a logger that stays silent, and a Read carried through
-// while Delete waits for the next second.
+// A day at the bench: the stored port is gone and the adapter is on COM 7, a name to start from, a logger that
+// stays silent, and a Read carried through while Delete waits for the next second.
 TEST_F(ReadOut, APortThePcHasAProposedNameASilentLoggerAndAReadOutInTheErasePause)
 {
     WriteFile(Path("vxsetup.ini"), "3\n");  // COM 4: not there
-    LinkComPorts({ { 7, cable->ComEnd() } });
-    StartLogger(Logger(Times(kRecord, 2)));
-    char date[16];
+    Plug(7);
+    char date[32];
     const std::time_t now = std::time(nullptr);
-    std::strftime(date, sizeof date, "%Y-%m-%d", std::localtime(&now));
-    const std::string today = std::string("Messwerte ") + date;
+    const std::string today(date, std::strftime(date, sizeof date, "Messwerte %Y-%m-%d", std::localtime(&now)));
     WriteFile(Path(today + ".txt"), "gestern");
 
-    ASSERT_TRUE(program.Start(dir));
-    const HWND choice = ErrorBox(30000);
-    EXPECT_THAT(StaticTexts(choice), HasSubstr("Die Schnittstelle COM 4 gibt es nicht.\nThe port COM 4 does not exist."));
-    const HWND list = GetDlgItem(choice, IDC_CHOICE_PORTS);
-    const LRESULT com7 = SendMessageW(list, LB_FINDSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"COM 7 "));
-    ASSERT_NE(LB_ERR, com7);
-    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(com7), 0);
+    const HWND choice = Start(Times(kRecord, 2), 1042, false, kErrorBoxTitle);
+    EXPECT_THAT(StaticTexts(choice),
+                HasSubstr("Die Schnittstelle COM 4 gibt es nicht.\nThe port COM 4 does not exist."));
+    ASSERT_NE(LB_ERR, SendDlgItemMessageW(choice, IDC_CHOICE_PORTS, LB_SELECTSTRING, static_cast<WPARAM>(-1),
+                                          reinterpret_cast<LPARAM>(L"COM 7 ")));
     Dismiss(choice);
     main = WaitWindow("Vorlix", 10000);
     EXPECT_EQ("6\n", Table("vxsetup.ini"));
     // Read at once on COM 7, into the next free name of today's.
     const HWND chooser = Open(IDC_READ);
     EXPECT_EQ(today + " (2).txt", Text(chooser, kChooserName));
-    ASSERT_TRUE(Click(chooser, kOk) && WaitFor([&] { return !Enabled(main, IDC_ERASE); }, 3000) && WaitForEnd(10000));
+    ASSERT_TRUE(Choose(chooser, "") && Locked() && WaitForEnd(10000));
     EXPECT_EQ(Times(kRow, 2), Table(today + " (2).txt"));
 
     // Silence: the table answered Yes to stays as it was, a new one is not made.
-    StartLogger(Logger(""));
-    ASSERT_TRUE(ChooseTableFile(Path(today + ".txt")));
+    StartLogger("");
+    ASSERT_TRUE(Choose(Open(IDC_READ), Path(today + ".txt")));
     Click(WaitOwned(main, 5000), IDYES);
     EXPECT_THAT(Dismiss(ErrorBox(6000)), HasSubstr("Vom Logger an COM 7 kam nichts."));
     EXPECT_EQ("gestern", Table(today + ".txt"));
@@ -81,17 +74,16 @@ TEST_F(ReadOut, APortThePcHasAProposedNameASilentLoggerAndAReadOutInTheErasePaus
     EXPECT_THAT(StaticTexts(question), HasSubstr("Beim letzten Auslesen kam nichts vom Logger."));
     ASSERT_TRUE(Click(question, IDNO) && WaitGone(question, 3000) && NothingOpen());
 
-    // Yes, Yes, and Read clicked at once: the pause takes the click, and the
-    // read-out has the line to itself from its first byte.
-    StartLogger(Logger(Times(kRecord, 2)));
+    // Yes, Yes, and Read clicked at once: the pause takes the click, and the read-out has the line to itself
+    // from its first byte.
+    StartLogger(Times(kRecord, 2));
     question = Open(IDC_ERASE);
     ASSERT_TRUE(Click(question, IDYES) && WaitGone(question, 3000));
     const HWND confirm = WaitOwned(main, 5000);
-    WaitFor([] { return std::chrono::system_clock::now().time_since_epoch() % std::chrono::seconds(1) < std::chrono::milliseconds(50); }, 2000);
-    ASSERT_TRUE(Click(confirm, kOk) && Click(main, IDC_READ));
-    const HWND pauseChooser = WaitTopLevel([&](HWND h) { return h != confirm && OwnedBy(h, main); }, 5000);
-    SetText(pauseChooser, kChooserName, Path("pause.txt"));
-    Click(pauseChooser, kOk);
+    using namespace std::chrono;
+    WaitFor([] { return system_clock::now().time_since_epoch() % seconds(1) < milliseconds(50); }, 2000);
+    ASSERT_TRUE(Click(confirm, IDOK) && Click(main, IDC_READ));
+    Choose(WaitOwned(main, 5000, confirm), Path("pause.txt"));
     EXPECT_THAT(Dismiss(ErrorBox(5000)), HasSubstr("Der Logger wurde nicht gel\xC3\xB6scht"));
     ASSERT_TRUE(WaitForEnd(10000));
     EXPECT_EQ(Times(kRow, 2), Table("pause.txt"));
@@ -100,10 +92,9 @@ TEST_F(ReadOut, APortThePcHasAProposedNameASilentLoggerAndAReadOutInTheErasePaus
 
 TEST_F(Robustness, AMegabyteUnpacedArrivesWholeAndGarbageZeroBytesAndEndlessLinesLoseNothing)
 {
-    // 47,663 records of 22 characters (1,048,586 characters) sent as fast as
-    // the cable takes them. Then random bytes but for '7', a line that never
-    // ends, empty lines, and one record after a line end, which must come out
-    // as its row.
+    // 47,663 records of 22 characters (1,048,586 characters) sent as fast as the cable takes them. Then random
+    // bytes but for '7', a line that never ends, empty lines, and one record after a line end, which must come
+    // out as its row.
     std::mt19937 random(42);
     std::string garbage;
     while (garbage.size() < 20000)
@@ -111,8 +102,7 @@ TEST_F(Robustness, AMegabyteUnpacedArrivesWholeAndGarbageZeroBytesAndEndlessLine
             garbage += ch;
     const std::string data = Times(kRecord, 47663) + garbage + std::string("\0\0\x1A\xFF\r\r\r", 7) +
                              std::string(100000, '7') + std::string(5000, '\n') + std::string(3000, '\r') + kRecord;
-    StartLogger(Logger(data, 0, true));
-    ASSERT_TRUE(StartProgram());
+    ASSERT_TRUE(Start(data, 0, true));
     StartRun("table.txt");
     ASSERT_TRUE(WaitForEnd(120000));
     EXPECT_TRUE(NothingOpen()) << "no box at the end of the run";
@@ -126,22 +116,19 @@ TEST_F(Robustness, AMegabyteUnpacedArrivesWholeAndGarbageZeroBytesAndEndlessLine
 
 TEST_F(Robustness, PulledCableEndsTheRunAtOnceKeepsEveryByteAndSaysSo)
 {
-    StartLogger(Logger(Times(kRecord, 100)));
-    ASSERT_TRUE(StartProgram());
+    ASSERT_TRUE(Start(Times(kRecord, 100)));
     StartRun("gezogen.txt");
     ASSERT_TRUE(WaitFor([&] { return sim->SentCount() >= 1100; }, 5000)) << "half of the records on their way";
     const size_t sentBefore = sim->SentCount();
-    cable->Pull();
+    Pull();
     const auto pulled = Clock::now();
     const size_t sentAfter = sim->SentCount();
     ASSERT_TRUE(WaitForEnd(5000));
-    const double took = Seconds(Clock::now() - pulled);
-    EXPECT_LT(took, 1.5) << "the run ends with the loss, not by its silence (2 to 4 s)";
+    EXPECT_LT(Seconds(Clock::now() - pulled), 1.5) << "the run ends with the loss, not by its silence (2 to 4 s)";
 
-    // The box gives the characters received. Only what was still in the
-    // line's buffer when it went (the reader takes the line every 50 ms, 48
-    // bytes at 9600 baud) may be gone with it, as on a real unplug: the
-    // system discards it with the device.
+    // The box gives the characters received. Only what was still in the line's buffer when it went (the reader
+    // takes the line every 50 ms, 48 bytes at 9600 baud) may be gone with it, as on a real unplug: the system
+    // discards it with the device.
     const std::string text = Dismiss(ErrorBox(3000));
     const size_t at = text.find("endet nach ");
     ASSERT_NE(std::string::npos, at) << text;
@@ -158,10 +145,10 @@ TEST_F(Robustness, PulledCableEndsTheRunAtOnceKeepsEveryByteAndSaysSo)
     const size_t rows = received / 22;
     EXPECT_EQ(Times(kRow, rows), table.substr(0, rows * 28));
     EXPECT_LT(table.size(), (rows + 1) * 28);
-    EXPECT_TRUE(program.Running());
+    EXPECT_TRUE(Running());
 
-    // While the adapter is away, Read says so, each time, and opens no chooser;
-    // the PC's other ports are offered instead (Wine always has a COM 1).
+    // While the adapter is away, Read says so, each time, and opens no chooser; the PC's other ports are offered
+    // instead (Wine always has a COM 1).
     for (int click = 0; click < 2; ++click) {
         ASSERT_TRUE(Click(main, IDC_READ));
         EXPECT_THAT(Dismiss(ErrorBox(5000), IDCANCEL),
@@ -174,32 +161,19 @@ TEST_F(Robustness, PulledCableEndsTheRunAtOnceKeepsEveryByteAndSaysSo)
 
     // Plugged in again under its name: Read works without a detour through Setup.
     Plug();
-    StartLogger(Logger(Times(kRecord, 2)));
+    StartLogger(Times(kRecord, 2));
     StartRun("wieder.txt");
     ASSERT_TRUE(WaitForEnd(10000));
     EXPECT_EQ(Times(kRow, 2), Table("wieder.txt"));
     EXPECT_TRUE(NothingOpen()) << "no box at the end of the run";
 }
 
-// Two rounds of everything a user does (UseOnce): once the first has loaded
-// what stays loaded, the second leaves the program holding no more handles
-// and windows. tools/soak.sh runs the long version, with memory, threads and
-// open files.
+// Two rounds of everything a user does: once the first has loaded what stays loaded, the second leaves the program
+// holding no more handles and windows. tools/soak.sh runs the long version, with memory, threads and open files.
 TEST_F(Robustness, RepeatedUseLeavesTheProgramHoldingNoMore)
 {
-    StartLogger(Logger(Times(kRecord, 10), 1042, true));  // the records stay after an erase
-    ASSERT_TRUE(StartProgram());
-    UseOnce();
-    const int handles = HandleCount(main), windows = Windows(main);
-    ASSERT_TRUE(handles > 0 && windows > 0) << "what the program holds cannot be measured";
-    UseOnce();
-    EXPECT_TRUE(NothingOpen());
-    EXPECT_EQ(windows, Windows(main));
-    // Wine's file chooser leaves one registry key open each time it is shown
-    // (a bare GetOpenFileNameW does the same), and closes its folder watch a
-    // moment after it has gone.
-    EXPECT_TRUE(WaitFor([&] { return HandleCount(main) <= handles + 1; }, 3000))
-        << HandleCount(main) - handles << " handles more after the second round";
+    ASSERT_TRUE(Start(Times(kRecord, 10), 1042, true));  // the records stay after an erase
+    UseRepeatedly(1);
 }
 
 }  // namespace
