@@ -16,15 +16,15 @@ std::wstring TrimBlanks(const std::wstring& text)
 }  // namespace
 
 CFileDialog::CFileDialog(BOOL openFileDialog, const wchar_t* defaultExt, const std::wstring& fileName, DWORD flags,
-                         const std::wstring& all, CWnd* parent)
+                         const std::wstring& filter, CWnd* parent)
     : m_ofn(), m_bOpenFileDialog(openFileDialog), m_pParentWnd(parent)
 {
     // "desc|pattern|desc|pattern||" becomes "desc\0pattern\0desc\0pattern\0\0".
-    if (!all.empty()) {
+    if (!filter.empty()) {
         size_t start = 0;
         bool pattern = false;
-        for (size_t bar; (bar = all.find(L'|', start)) != std::wstring::npos; start = bar + 1) {
-            const std::wstring part = all.substr(start, bar - start);
+        for (size_t bar; (bar = filter.find(L'|', start)) != std::wstring::npos; start = bar + 1) {
+            const std::wstring part = filter.substr(start, bar - start);
             if (part.empty() && !pattern)
                 break;
             m_filter += pattern ? TrimBlanks(part) : part;
