@@ -527,6 +527,7 @@ TEST_F(MainWindow, ThePortDialogsTakeWhatIsSelected)
             EXPECT_EQ(std::wstring(L"COM 7    \\Device\\VCP0"), line);
             SendMessageW(list, LB_SETCURSEL, 1, 0);
             PostMessageW(h, WM_COMMAND, MAKEWPARAM(IDC_CHOICE_PORTS, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+            PostMessageW(h, WM_COMMAND, IDCANCEL, 0);  // ends it, if the double click did not
         },
         L"Die Schnittstelle COM 4 gibt es nicht.", std::vector<ComPortName>{ { 3, L"" }, { 7, L"\\Device\\VCP0" } });
     EXPECT_EQ(IDOK, choice.DoModal()) << "a double click uses the port";
