@@ -7,12 +7,10 @@
 #include <mutex>
 #include <utility>
 
-// One read's answer; `millis` is how long it takes on the port's own clock. It
-// says it read all of `data`, yet puts no more into the buffer than was asked for.
-// `lineErrors` (CE_...) come with its bytes: the ClearCommError before it reports
-// them. One `inBuffer` is bytes in the driver's buffer, dropped by PURGE_RXCLEAR;
-// one `untilAbort` is pending until a purge aborts it; a `deaf` one until `abort`
-// is set, deaf to the stop event too, and then ends as stopped.
+// One read's answer; `millis` is how long it takes on the port's own clock. It says it read all of `data`, yet puts
+// no more into the buffer than was asked for. `lineErrors` (CE_...) come with its bytes: the ClearCommError before
+// it reports them. One `inBuffer` is bytes in the driver's buffer, dropped by PURGE_RXCLEAR; one `untilAbort` is
+// pending until a purge aborts it; a `deaf` one until `abort` is set, deaf to the stop event, and then ends stopped.
 struct ReadAnswer {
     std::string data;
     DWORD error = 0;
@@ -25,8 +23,7 @@ inline ReadAnswer Data(const std::string& data) { return { data, 0, true, 5 }; }
 inline ReadAnswer Quiet() { return { "", 0, true, 1000 }; }                 // an idle read that waited its timeout
 inline ReadAnswer Failing(DWORD error) { return { "", error, false, 0 }; }  // Failing(0): empty at once
 
-// The test sets it up before the port opens; afterwards the reader thread and
-// the test share it under one lock.
+// The test sets it up before the port opens; afterwards the reader thread and the test share it under one lock.
 class CScriptedPort : public CPortIo {
 public:
     std::vector<ReadAnswer> script;  // the reads' answers, in order
