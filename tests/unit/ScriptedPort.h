@@ -8,9 +8,10 @@
 #include <utility>
 
 // One read's answer; `millis` is how long it takes on the port's own clock. It says it read all of `data`, yet puts
-// no more into the buffer than was asked for. `lineErrors` (CE_...) come with its bytes: the ClearCommError before
-// it reports them. One `inBuffer` is bytes in the driver's buffer, dropped by PURGE_RXCLEAR; one `untilAbort` is
-// pending until a purge aborts it; a `deaf` one until `abort` is set, deaf to the stop event, and then ends stopped.
+// no more into the buffer than was asked for. The ClearCommError before it reports its `lineErrors` (CE_...), and
+// its bytes as waiting unless they are not `reported`. One `inBuffer` is bytes in the driver's buffer, dropped by
+// PURGE_RXCLEAR; one `untilAbort` is pending until a purge aborts it; a `deaf` one until `abort` is set, deaf to
+// the stop event, and then ends stopped.
 struct ReadAnswer {
     std::string data;
     DWORD error = 0;
@@ -18,6 +19,7 @@ struct ReadAnswer {
     DWORD millis = 5;
     DWORD lineErrors = 0;
     enum When : char { now, inBuffer, untilAbort, deaf } when = now;
+    bool reported = true;
 };
 inline ReadAnswer Data(const std::string& data) { return { data, 0, true, 5 }; }
 inline ReadAnswer Quiet() { return { "", 0, true, 1000 }; }                 // an idle read that waited its timeout
@@ -28,7 +30,6 @@ class CScriptedPort : public CPortIo {
 public:
     std::vector<ReadAnswer> script;  // the reads' answers, in order
     ReadAnswer rest = Quiet();       // ... and every read's once the script is done: the pull
-    bool underReports = false;       // ClearCommError says nothing waits, whatever does
     DWORD statusError = 0, probeError = 0, openError = 0, configureError = 0, writeError = 0;
     DWORD flagged = 0;  // line errors not yet taken by ClearCommError: writes fail with 995 meanwhile
     HANDLE abort = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // set by a purge: the read in flight ends
@@ -49,7 +50,7 @@ public:
             const bool live = next < script.size() && !statusError;
             *lineErrors = statusError ? 0 : std::exchange(flagged, 0);  // taken: reported once
             *lineErrors |= live ? std::exchange(script[next].lineErrors, 0) : 0;
-            *waiting = live && !underReports ? static_cast<DWORD>(script[next].data.size()) : 0;
+            *waiting = live && script[next].reported ? static_cast<DWORD>(script[next].data.size()) : 0;
             return Result{ 0, statusError };
         });
     }
