@@ -102,8 +102,7 @@ public:
     bool Pause(DWORD ms, HANDLE stop) override
     {
         Locked([&] { now += ms; });
-        Sleep(1);
-        return WaitForSingleObject(stop, 0) == WAIT_OBJECT_0;
+        return WaitForSingleObject(stop, 1) == WAIT_OBJECT_0;
     }
 
     // Reads what the reader thread writes.
