@@ -22,43 +22,6 @@ public:
     }
 };
 
-// The main window's stand-in with a serial control: one character per
-// receive event, and every other event in order.
-class CCommParent : public CTestWnd {
-public:
-    static constexpr UINT kCommId = 1029;
-    CMSComm comm;
-    std::string received, receivedAtLoss;
-    std::vector<short> events;
-    bool lost = false;
-    unsigned long failedReads = 0;  // GetFailedReads() when reads were reported failing
-
-    BOOL Create()
-    {
-        const RECT none = { 0, 0, 0, 0 };
-        return CTestWnd::Create() && comm.Create(nullptr, 0, none, this, kCommId);
-    }
-    void OnComm()
-    {
-        const short event = comm.GetCommEvent();
-        if (event == CMSComm::comEvReceive) {
-            received += comm.GetInput().Str();
-            return;
-        }
-        events.push_back(event);
-        if (event == CMSComm::comEventReadsFailing)
-            failedReads = comm.GetFailedReads();
-        if (event == CMSComm::comEventPortLost) {
-            lost = true;
-            receivedAtLoss = received;
-        }
-    }
-    DECLARE_EVENTSINK_MAP()
-};
-inline BEGIN_EVENTSINK_MAP(CCommParent)
-    ON_EVENT(kCommId, CMSComm::dispidOnComm, OnComm)
-END_EVENTSINK_MAP()
-
 // Dispatches the thread's messages until `done` holds or `timeoutMs` passes.
 inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
 {
