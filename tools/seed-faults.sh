@@ -80,7 +80,7 @@ faults=(
   "59|reads that keep failing not ending the run|readout/OnComm.cpp|            EndReadOut(RunEnd::ReadsFailing);|            (void)0;|unit MainWindow.AnIncomplete*"
   "60|a double click in the port list not taken|ui/PortChoiceDialog.cpp|    ON_LBN_DBLCLK(IDC_CHOICE_PORTS, OnDoubleClick)\n||unit MainWindow.ThePortDialogs*"
   "61|a read from before a discard delivered after it|link/CommReader.cpp|        if (read.purges != m_nPurges)\n            return;\n||unit DriverReplay.*"
-  "62|a write done as its cancel came called a timeout|link/PortIo.cpp|if ((cancelled && result.error == ERROR_OPERATION_ABORTED) |||if (cancelled |||unit DriverReplay.*"
+  "62|a write done as its cancel came called a timeout|link/PortIo.cpp|(cancelled && result.error == ERROR_OPERATION_ABORTED)|(cancelled)|unit DriverReplay.*"
   "63|a write aborted by the driver taken for a slow one|link/LinkVerdict.cpp|        if (error == ERROR_OPERATION_ABORTED)\n            return Verdict::Lost;|        if (false)\n            return Verdict::Lost;|unit DriverReplay.*:LinkVerdict.*"
   "64|no ClearCommError before a write|link/MSComm.cpp|    if (m_io->Status(&lineErrors, &waiting).error == 0 && lineErrors)|    if (false)|unit DriverReplay.*"
   "65|a port our own reader holds called in use by another program|link/MSComm.cpp|            if (error == ERROR_ACCESS_DENIED && m_nHeldPort == m_nCommPort && !m_heldReader.expired())|            if (false)|unit DriverReplay.*"
