@@ -243,7 +243,7 @@ CString CMSComm::GetInput()
 
 // ---- The GUI side of the reader --------------------------------------------------
 
-bool CMSComm::RaiseEvents(const std::shared_ptr<CCommReader>& reader, int most)
+bool CMSComm::RaiseEvents(std::shared_ptr<CCommReader> reader, int most)
 {
     for (int i = 0; i < most && reader == m_reader; ++i) {
         short event;
@@ -274,9 +274,9 @@ void CMSComm::DeliverReceived()
 {
     // What the reader has taken in, and what it gathers from the driver
     // within one more gather (50 ms): the program is about to close the port.
-    for (int round = 0; round < 3 && m_reader; ++round) {
+    RaiseEvents(m_reader, INT_MAX);
+    for (int round = 0; round < 2 && m_reader; ++round) {
+        ::Sleep(30);
         RaiseEvents(m_reader, INT_MAX);
-        if (m_reader && m_reader->Waiting() == 0)
-            ::Sleep(30);
     }
 }

@@ -93,8 +93,9 @@ protected:
 
 private:
     void ClosePort();
-    // Raises up to `most` pending events; false when none is left or the port went meanwhile.
-    bool RaiseEvents(const std::shared_ptr<CCommReader>& reader, int most);
+    // Raises up to `most` pending events of `reader`, its own copy: a loss among
+    // them resets m_reader. False when none is left or the port went meanwhile.
+    bool RaiseEvents(std::shared_ptr<CCommReader> reader, int most);
     // The device is gone: the port is closed and IsPortLost() holds.
     void LosePort();
     // Throws the message `messageId` (an IDS_PORT_... text) for this port; the

@@ -565,4 +565,19 @@ TEST_F(MainWindow, ACommandGoesOutAfterStaleBytesAreDroppedAndTheRunGivesTheButt
     EXPECT_EQ(kRow, Content(dir / "frisch.txt"));
 }
 
+TEST_F(MainWindow, EscapeWithTheLossStillPendingKeepsEveryByteToo)
+{
+    Run([&](CProbedDialog& d) {
+        Read(d, "gezogen.txt");
+        d.Receive(std::string(10, '7'));
+        // 20 bytes and the loss in one answer: the reader marks the loss right after the bytes.
+        port->Locked([&] { return port->script.push_back({ std::string(20, '7'), ERROR_DEVICE_REMOVED }), 0; });
+        for (DWORD start = GetTickCount(); d.m_comm.GetInBufferCount() < 20 && GetTickCount() - start < 3000;)
+            Sleep(10);
+        d.SendMessage(WM_COMMAND, IDCANCEL);
+        EXPECT_FALSE(d.ReadOutRunning());
+    });
+    const std::string table = Content(dir / "gezogen.txt");
+    EXPECT_EQ(30, std::count(table.begin(), table.end(), '7'));
+}
 }  // namespace
