@@ -43,9 +43,6 @@ bool CMainDialog::OpenPortOrChoose(void (CMainDialog::*open)())
         m_portDlg.m_nPort = choice.m_nChosen - 1;
         StorePortSetting();
         return OpenPortOrChoose(&CMainDialog::ConfigurePort);
-    } catch (const CException& e) {
-        AfxPrompts().ShowError(m_hWnd, e.GetDescription());
-        return false;
     }
 }
 

@@ -43,7 +43,8 @@ protected:
     // Runs `open` (opening the stored port, or opening it again after a loss);
     // when it fails because the port is not on this PC and the PC has others,
     // lets the user choose one of them, stores it and opens it. False when
-    // the port could not be had; the user has been told why.
+    // that choice was not made (the user has been told why); any other
+    // failure is thrown, for the handler's boundary to show.
     bool OpenPortOrChoose(void (CMainDialog::*open)());
     void ReconnectPort();
     void OpenChosenPort();
