@@ -105,6 +105,8 @@ public:
         return WaitForSingleObject(stop, 1) == WAIT_OBJECT_0;
     }
 
+    void Push(const ReadAnswer& answer) { Locked([&] { script.push_back(answer); }); }
+    void Then(const ReadAnswer& answer) { Locked([&] { rest = answer; }); }
     // Reads what the reader thread writes.
     template <class F>
     auto Locked(F f) -> decltype(f())

@@ -117,8 +117,15 @@ public:
     void Receive(const std::string& text)
     {
         const uint32_t target = m_nCount + static_cast<uint32_t>(text.size());
-        port->Locked([&] { return port->script.push_back(Data(text)), 0; });
+        port->Push(Data(text));
         EXPECT_TRUE(PumpUntil([&] { return m_nCount >= target || !ReadOutRunning(); }, 10000));
+    }
+    // The driver answers `answer`: on return its bytes have arrived, but have not had their events.
+    void Arrive(const ReadAnswer& answer)
+    {
+        port->Push(answer);
+        for (DWORD start = GetTickCount(); m_comm.GetInBufferCount() < answer.data.size() && GetTickCount() - start < 3000;)
+            Sleep(10);
     }
 
 protected:
@@ -370,12 +377,12 @@ TEST_F(MainWindow, APulledCableEndsTheRunAtOnceAndReadWaitsForThePortToComeBack)
     Run([&](CProbedDialog& d) {
         Read(d, "gezogen.txt");
         d.Receive(kRecord);
-        port->Locked([&] { return port->rest = Failing(ERROR_DEVICE_REMOVED), 0; });
+        port->Then(Failing(ERROR_DEVICE_REMOVED));
         ASSERT_TRUE(PumpUntil([&] { return !d.ReadOutRunning(); }, 5000));
         port->openError = ERROR_FILE_NOT_FOUND;
         d.Click(IDC_READ);  // still away: no chooser
         port->openError = 0;
-        port->Locked([&] { return port->rest = Quiet(), 0; });
+        port->Then(Quiet());
         Read(d, "wieder.txt");
         d.Receive(kRecord);
         d.Tick(), d.Tick();
@@ -403,9 +410,9 @@ TEST_F(MainWindow, AnIncompleteTableSaysWhyAndDeleteThenAsksFirst)
         d.Click(IDC_ERASE);
         // Framing, parity and a break with the last bytes, then reads that keep failing.
         d.StartReadOut((dir / "gestoert.txt").wstring());
-        port->Locked([&] { return port->script.push_back({ kRecord, 0, true, 5, CE_FRAME | CE_RXPARITY | CE_BREAK }), 0; });
+        port->Push({ kRecord, 0, true, 5, CE_FRAME | CE_RXPARITY | CE_BREAK });
         ASSERT_TRUE(PumpUntil([&] { return d.m_nCount == 22; }, 5000));
-        port->Locked([&] { return port->rest = Failing(ERROR_OPERATION_ABORTED), 0; });
+        port->Then(Failing(ERROR_OPERATION_ABORTED));
         EXPECT_TRUE(PumpUntil([&] { return !d.ReadOutRunning(); }, 10000)) << "ended by the failing reads, not a tick";
     });
     ASSERT_EQ(3u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
@@ -436,10 +443,7 @@ TEST_F(MainWindow, TheWaysOutKeepEveryCharacterReceivedAndEnterDoesNothingDuring
             d.Receive(std::string(100, '7'));
             d.Click(IDOK);
             EXPECT_TRUE(d.ReadOutRunning()) << "Enter while Quit is locked";
-            // 200 more have arrived, but have not had their events yet.
-            port->Locked([&] { return port->script.push_back(Data(std::string(200, '7'))), 0; });
-            for (DWORD start = GetTickCount(); d.m_comm.GetInBufferCount() < 200 && GetTickCount() - start < 3000;)
-                Sleep(10);
+            d.Arrive(Data(std::string(200, '7')));
             d.SendMessage(way.message, way.wParam);
             EXPECT_FALSE(d.m_comm.GetPortOpen());
         });
@@ -546,11 +550,8 @@ LRESULT CALLBACK RecordEnable(int code, WPARAM wParam, LPARAM lParam)
 
 TEST_F(MainWindow, ACommandGoesOutAfterStaleBytesAreDroppedAndTheRunGivesTheButtonsBackInOrder)
 {
-    port->script = { Data("stale") };
     Run([&](CProbedDialog& d) {
-        // Bytes that arrived, but whose events the GUI thread has not taken yet.
-        for (DWORD start = GetTickCount(); d.m_comm.GetInBufferCount() < 5 && GetTickCount() - start < 3000;)
-            Sleep(10);
+        d.Arrive(Data("stale"));
         ASSERT_EQ(5, d.m_comm.GetInBufferCount());
         Read(d, "frisch.txt");
         EXPECT_EQ(0, d.m_comm.GetInBufferCount()) << "the stale bytes would open the new table";
@@ -570,10 +571,7 @@ TEST_F(MainWindow, EscapeWithTheLossStillPendingKeepsEveryByteToo)
     Run([&](CProbedDialog& d) {
         Read(d, "gezogen.txt");
         d.Receive(std::string(10, '7'));
-        // 20 bytes and the loss in one answer: the reader marks the loss right after the bytes.
-        port->Locked([&] { return port->script.push_back({ std::string(20, '7'), ERROR_DEVICE_REMOVED }), 0; });
-        for (DWORD start = GetTickCount(); d.m_comm.GetInBufferCount() < 20 && GetTickCount() - start < 3000;)
-            Sleep(10);
+        d.Arrive({ std::string(20, '7'), ERROR_DEVICE_REMOVED });  // the reader marks the loss right after the bytes
         d.SendMessage(WM_COMMAND, IDCANCEL);
         EXPECT_FALSE(d.ReadOutRunning());
     });
