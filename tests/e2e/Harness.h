@@ -162,10 +162,10 @@ inline HWND WaitWindow(const std::string& title, int timeoutMs)
     return WaitTopLevel([&](HWND h) { return Text(h) == title; }, timeoutMs);
 }
 
-// A dialog or box of `owner`'s, but `other`.
-inline HWND WaitOwned(HWND owner, int timeoutMs, HWND other = nullptr)
+// A dialog or box of `owner`'s.
+inline HWND WaitOwned(HWND owner, int timeoutMs)
 {
-    return WaitTopLevel([&](HWND h) { return h != owner && h != other && GetWindow(h, GW_OWNER) == owner; }, timeoutMs);
+    return WaitTopLevel([&](HWND h) { return h != owner && GetWindow(h, GW_OWNER) == owner; }, timeoutMs);
 }
 
 // Waits until the window is destroyed, as a modal dialog is once its loop has ended.
@@ -193,13 +193,12 @@ inline std::string Dismiss(HWND box, int button = IDOK)
 
 inline HWND ErrorBox(int timeoutMs) { return WaitWindow(kErrorBoxTitle, timeoutMs); }
 
-// Names `path` in the file chooser (leaves the name it proposes when empty) and confirms it; false when there was
-// no chooser.
+// Names `path` in the file chooser and confirms it; false when there was no chooser.
 inline bool Choose(HWND chooser, const std::string& path)
 {
-    if (const std::wstring wide = Wide(path); !path.empty())
-        SendMessageTimeoutW(GetDlgItem(chooser, kChooserName), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()),
-                            SMTO_ABORTIFHUNG, 2000, nullptr);
+    const std::wstring wide = Wide(path);
+    SendMessageTimeoutW(GetDlgItem(chooser, kChooserName), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()),
+                        SMTO_ABORTIFHUNG, 2000, nullptr);
     return chooser && Click(chooser, IDOK) && WaitGone(chooser, 3000);
 }
 

@@ -35,61 +35,6 @@ TEST_F(ReadOut, TheSimulatedLoggerGivesTheRowsTheReadmeShowsAndEachRunStartsAfre
     EXPECT_TRUE(fs::is_empty(fs::path(Wide(Path("L\xC3\xB3" "dz")))));
 }
 
-// A day at the bench: the stored port is gone and the adapter is on COM 7, a name to start from, a logger that
-// stays silent, and a Read carried through while Delete waits for the next second.
-TEST_F(ReadOut, APortThePcHasAProposedNameASilentLoggerAndAReadOutInTheErasePause)
-{
-    WriteFile(Path("vxsetup.ini"), "3\n");  // COM 4: not there
-    Plug(7);
-    char date[32];
-    const std::time_t now = std::time(nullptr);
-    const std::string today(date, std::strftime(date, sizeof date, "Messwerte %Y-%m-%d", std::localtime(&now)));
-    WriteFile(Path(today + ".txt"), "gestern");
-
-    const HWND choice = Start(Times(kRecord, 2), 1042, false, kErrorBoxTitle);
-    EXPECT_THAT(StaticTexts(choice),
-                HasSubstr("Die Schnittstelle COM 4 gibt es nicht.\nThe port COM 4 does not exist."));
-    ASSERT_NE(LB_ERR, SendDlgItemMessageW(choice, IDC_CHOICE_PORTS, LB_SELECTSTRING, static_cast<WPARAM>(-1),
-                                          reinterpret_cast<LPARAM>(L"COM 7 ")));
-    Dismiss(choice);
-    main = WaitWindow("Vorlix", 10000);
-    EXPECT_EQ("6\n", Table("vxsetup.ini"));
-    // Read at once on COM 7, into the next free name of today's.
-    const HWND chooser = Open(IDC_READ);
-    EXPECT_EQ(today + " (2).txt", Text(chooser, kChooserName));
-    ASSERT_TRUE(Choose(chooser, "") && Locked() && WaitForEnd(10000));
-    EXPECT_EQ(Times(kRow, 2), Table(today + " (2).txt"));
-
-    // Silence: the table answered Yes to stays as it was, a new one is not made.
-    StartLogger("");
-    ASSERT_TRUE(Choose(Open(IDC_READ), Path(today + ".txt")));
-    Click(WaitOwned(main, 5000), IDYES);
-    EXPECT_THAT(Dismiss(ErrorBox(6000)), HasSubstr("Vom Logger an COM 7 kam nichts."));
-    EXPECT_EQ("gestern", Table(today + ".txt"));
-    StartRun("neu.txt");
-    EXPECT_THAT(Dismiss(ErrorBox(6000)), HasSubstr("neu.txt\" wurde nicht angelegt."));
-    EXPECT_FALSE(fs::exists(Path("neu.txt")));
-    // Delete asks first: No sends nothing.
-    HWND question = Open(IDC_ERASE);
-    EXPECT_THAT(StaticTexts(question), HasSubstr("Beim letzten Auslesen kam nichts vom Logger."));
-    ASSERT_TRUE(Click(question, IDNO) && WaitGone(question, 3000) && NothingOpen());
-
-    // Yes, Yes, and Read clicked at once: the pause takes the click, and the read-out has the line to itself
-    // from its first byte.
-    StartLogger(Times(kRecord, 2));
-    question = Open(IDC_ERASE);
-    ASSERT_TRUE(Click(question, IDYES) && WaitGone(question, 3000));
-    const HWND confirm = WaitOwned(main, 5000);
-    using namespace std::chrono;
-    WaitFor([] { return system_clock::now().time_since_epoch() % seconds(1) < milliseconds(50); }, 2000);
-    ASSERT_TRUE(Click(confirm, IDOK) && Click(main, IDC_READ));
-    Choose(WaitOwned(main, 5000, confirm), Path("pause.txt"));
-    EXPECT_THAT(Dismiss(ErrorBox(5000)), HasSubstr("Der Logger wurde nicht gel\xC3\xB6scht"));
-    ASSERT_TRUE(WaitForEnd(10000));
-    EXPECT_EQ(Times(kRow, 2), Table("pause.txt"));
-    EXPECT_EQ("(254.1.)", sim->Received()) << "no erase after the read-out's command";
-}
-
 TEST_F(Robustness, AMegabyteUnpacedArrivesWholeAndGarbageZeroBytesAndEndlessLinesLoseNothing)
 {
     // 47,663 records of 22 characters (1,048,586 characters) sent as fast as the cable takes them. Then random
