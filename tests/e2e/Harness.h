@@ -1,8 +1,8 @@
 // The end-to-end harness: the real vorlix.exe under Wine, worked through its windows with the same calls a user's
 // clicks end in, from a test program in the same Wine desktop. Each test gets a fresh folder as the program's
 // working directory and a fresh cable: a socat pty pair, the program's COM port at one end, the logger simulator
-// on COM 30 at the other. What only Linux can do (socat, the COM links, /proc) runs as a shell script. Files go by
-// their Windows names in UTF-8, Z:\... for the Linux tree.
+// on COM 30 at the other; tests/e2e/cable.sh plugs and pulls it, as only Linux can. Files go by their Windows names
+// in UTF-8, Z:\... for the Linux tree.
 #pragma once
 
 #include "LoggerSim.h"
@@ -217,31 +217,18 @@ protected:
     {
         Kill();
         sim.reset();
-        Pull();
-        Shell("rm -f \"$WINEPREFIX\"/dosdevices/com?");  // no COM port of the prefix is left pointing anywhere
+        Pull();  // no COM port of the prefix is left pointing anywhere
     }
 
-    // A new cable, the adapter plugged in (again) as COM `port`, and no other of COM 1 to COM 9. Its far end is
-    // COM 30, for the logger simulator.
+    // A new cable, the adapter plugged in (again) as COM `port`; its far end is COM 30, for the logger simulator.
     void Plug(int port = 2)
     {
-        Pull();
-        const std::string cable = UnixPath(Work()) + "/cable";
-        ASSERT_EQ(0, Shell("mkdir -p '" + cable + "' && cd '" + cable + "' && rm -f com logger\n"
-                           "socat pty,raw,echo=0,link=com pty,raw,echo=0,link=logger >/dev/null 2>&1 &\n"
-                           "echo $! >socat.pid\n"
-                           "for i in $(seq 100); do [ -e com ] && [ -e logger ] && break; sleep 0.05; done\n"
-                           "cd \"$WINEPREFIX/dosdevices\" && ln -sfn '" + cable + "/logger' com30 && [ -e '" + cable +
-                           "/com' ] && rm -f com? && ln -s '" + cable + "/com' com" + std::to_string(port)))
+        ASSERT_EQ(0, Shell("sh '" CABLE_SH "' '" + UnixPath(Work()) + "' plug " + std::to_string(port)))
             << "socat did not make the cable";
     }
 
-    // The cable disappears: socat ends, and COM 30 with it. A cable that a crashed run left goes the same way.
-    void Pull()
-    {
-        const std::string pid = "'" + UnixPath(Work()) + "/cable/socat.pid'";
-        Shell("[ ! -f " + pid + " ] || kill $(cat " + pid + "); rm -f " + pid + " \"$WINEPREFIX/dosdevices/com30\"");
-    }
+    // The cable disappears: socat ends, and the COM ports with it.
+    void Pull() { Shell("sh '" CABLE_SH "' '" + UnixPath(Work()) + "' pull"); }
 
     // The logger simulator holding `records`: 1042 µs a byte is 9600 baud; `raw` keeps them after an erase.
     void StartLogger(const std::string& records, long byteMicros = 1042, bool raw = false)
