@@ -24,7 +24,6 @@ using Clock = std::chrono::steady_clock;
 inline double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 constexpr int kChooserName = 0x47c;  // the file chooser's name field
-constexpr char kErrorBoxTitle[] = "Vorlix: Fehler / Error";
 // A logger record and the table row it must give, both written out by hand: 22 characters received, 28 bytes.
 constexpr char kRecord[] = " 5 307 9 5 2.5 998.0\r\n";
 constexpr char kRow[] = "05.03.07\t09:05\t 2,5\t 998,0\t\n";
@@ -52,23 +51,13 @@ inline std::string Env(const char* name, const char* fallback = "")
     return value && *value ? value : fallback;
 }
 
-inline std::wstring Wide(const std::string& text)
-{
-    std::wstring wide(text.size(), L'\0');
-    wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.data(), text.size(), &wide[0], wide.size()));
-    return wide;
-}
+inline std::wstring Wide(const std::string& utf8) { return fs::u8path(utf8).wstring(); }
 
 inline std::string ReadFile(const std::string& path)
 {
     std::ostringstream s;
-    s << std::ifstream(fs::path(Wide(path)), std::ios::binary).rdbuf();
+    s << std::ifstream(fs::u8path(path), std::ios::binary).rdbuf();
     return s.str();
-}
-
-inline void WriteFile(const std::string& path, const std::string& text)
-{
-    std::ofstream(fs::path(Wide(path)), std::ios::binary) << text;
 }
 
 inline std::string UnixPath(std::string path)
@@ -85,18 +74,18 @@ inline std::string WindowsPath(std::string path)
 
 inline std::string Work() { return WindowsPath(Env("VX_E2E_WORK", "/tmp/vorlix-e2e")); }
 
-// Runs a Linux shell script and waits for it; its exit status. Wine starts a Linux program when it is asked to,
-// but gives no handle that can be waited on: the script leaves its exit status in a file.
+// Runs a Linux shell script and waits for it; its exit status, -1 when it did not end within a minute. Wine starts a
+// Linux program when it is asked to, but gives no handle that can be waited on: the script leaves its exit status
+// in a file, which appears whole. Its output goes to shell.log.
 inline int Shell(const std::string& script)
 {
     static int count = 0;
-    const std::string base = UnixPath(Work()) + "/shell-" + std::to_string(GetCurrentProcessId()) + "-" +
+    const std::string base = Work() + "\\shell-" + std::to_string(GetCurrentProcessId()) + "-" +
                              std::to_string(++count);
-    const std::string log = UnixPath(Work()) + "/shell.log";
-    WriteFile(WindowsPath(base + ".sh"), "(\n" + script + "\n) >>'" + log + "' 2>&1 </dev/null\necho $? >'" + base +
-                                             ".tmp'; rm '" + base + ".sh'; mv '" + base + ".tmp' '" + base +
-                                             ".status'\n");
-    std::wstring command = Wide("sh \"" + base + ".sh\"");
+    std::ofstream(fs::u8path(base), std::ios::binary)
+        << "(\n" << script << "\n) >>\"${0%/*}/shell.log\" 2>&1 </dev/null\n"
+        << "echo $? >\"$0.tmp\"\nrm \"$0\"\nmv \"$0.tmp\" \"$0.status\"\n";
+    std::wstring command = Wide("sh \"" + UnixPath(base) + "\"");
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION sh{};
@@ -104,7 +93,7 @@ inline int Shell(const std::string& script)
         return -1;
     CloseHandle(sh.hThread);
     CloseHandle(sh.hProcess);
-    const std::string status = WindowsPath(base + ".status");
+    const std::string status = base + ".status";
     const int result = WaitFor([&] { return fs::exists(status); }, 60000) ? std::atoi(ReadFile(status).c_str()) : -1;
     fs::remove(status);
     return result;
@@ -123,19 +112,6 @@ inline std::string Text(HWND window, int id = 0)
     return out;
 }
 
-// The texts of a dialog's static controls, one line each: what a message box says.
-inline std::string StaticTexts(HWND dialog)
-{
-    std::string all;
-    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        char cls[16] = "";
-        GetClassNameA(c, cls, sizeof cls);
-        if (const std::string text = Text(c); lstrcmpiA(cls, "Static") == 0 && !text.empty())
-            all += text + "\n";
-    }
-    return all;
-}
-
 // Calls `visit` on every top-level window, or on every window inside `parent`, until it returns true; whether it did.
 inline bool EachWindow(HWND parent, const std::function<bool(HWND)>& visit)
 {
@@ -144,6 +120,13 @@ inline bool EachWindow(HWND parent, const std::function<bool(HWND)>& visit)
     };
     const LPARAM l = reinterpret_cast<LPARAM>(&visit);
     return !(parent ? EnumChildWindows(parent, each, l) : EnumWindows(each, l));
+}
+
+inline DWORD ProcessOf(HWND window)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
 }
 
 // The first visible top-level window for which `match` holds, waited for; nullptr when none came in time.
@@ -155,11 +138,6 @@ inline HWND WaitTopLevel(const std::function<bool(HWND)>& match, int timeoutMs)
         return IsWindowVisible(h) && match(h);
     };
     return WaitFor([&] { return EachWindow(nullptr, visible); }, timeoutMs) ? found : nullptr;
-}
-
-inline HWND WaitWindow(const std::string& title, int timeoutMs)
-{
-    return WaitTopLevel([&](HWND h) { return Text(h) == title; }, timeoutMs);
 }
 
 // A dialog or box of `owner`'s.
@@ -181,17 +159,22 @@ inline bool Click(HWND dialog, int id)
     return button && IsWindowEnabled(button) && IsWindowVisible(button) && PostMessageW(button, BM_CLICK, 0, 0);
 }
 
-// What the box says; clicks its `button` and waits until it is destroyed.
+// What the box says (the texts in it, one a line); clicks its `button` and waits until it is destroyed.
 inline std::string Dismiss(HWND box, int button = IDOK)
 {
     EXPECT_TRUE(box) << "no box to dismiss";
-    const std::string text = StaticTexts(box);
+    std::string texts;
+    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        texts += Text(c) + "\n";
     Click(box, button);
     WaitGone(box, 3000);
-    return text;
+    return texts;
 }
 
-inline HWND ErrorBox(int timeoutMs) { return WaitWindow(kErrorBoxTitle, timeoutMs); }
+inline HWND ErrorBox(int timeoutMs)
+{
+    return WaitTopLevel([](HWND h) { return Text(h) == "Vorlix: Fehler / Error"; }, timeoutMs);
+}
 
 // Names `path` in the file chooser and confirms it; false when there was no chooser.
 inline bool Choose(HWND chooser, const std::string& path)
@@ -238,19 +221,18 @@ protected:
         ASSERT_TRUE(sim->Start("COM30", &error)) << error;
     }
 
-    // A logger, then vorlix.exe started in the test's folder; the first window titled `title` that it shows, which
-    // becomes `main`.
-    HWND Start(const std::string& records, long byteMicros = 1042, bool raw = false, const char* title = "Vorlix")
+    // A logger, then vorlix.exe started in the test's folder; the first window it shows, which becomes `main`.
+    HWND Start(const std::string& records, long byteMicros = 1042, bool raw = false)
     {
         Kill();
         StartLogger(records, byteMicros, raw);
         std::wstring command = L"vorlix.exe";
         STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
+    startup.cb = sizeof startup;
         EXPECT_TRUE(CreateProcessW(Wide(VORLIX_EXE).c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                                    Wide(dir).c_str(), &startup, &program));
-        main = WaitWindow(title, 30000);
-        EXPECT_TRUE(main) << "the program's window \"" << title << "\" did not appear";
+        main = WaitTopLevel([&](HWND h) { return ProcessOf(h) == program.dwProcessId; }, 30000);
+        EXPECT_TRUE(main) << "the program shows no window";
         return main;
     }
 
@@ -279,9 +261,7 @@ protected:
                 held.first += CloseHandle(copy) ? 1 : 0;
         }
         EachWindow(GetDesktopWindow(), [&](HWND h) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(h, &pid);
-            held.second += pid == program.dwProcessId ? 1 : 0;
+            held.second += ProcessOf(h) == program.dwProcessId ? 1 : 0;
             return false;
         });
         return held;
@@ -290,26 +270,21 @@ protected:
     std::string Path(const std::string& name) const { return dir + "\\" + name; }
     std::string Table(const std::string& name) const { return ReadFile(Path(name)); }
 
-    // Clicks `button` in the main window; the dialog or box it opens, checked for its `title` when one is given.
-    HWND Open(int button, const char* title = nullptr)
+    // Clicks `button` in the main window; the dialog or box it opens.
+    HWND Open(int button)
     {
         EXPECT_TRUE(Click(main, button));
-        const HWND opened = WaitOwned(main, 10000);
-        if (title) {
-            EXPECT_EQ(title, Text(opened));
-        }
-        return opened;
+        return WaitOwned(main, 10000);
     }
 
     // The program locks the four buttons one by one when a read-out starts and gives them back the same way at
     // its end, Delete last both times. So these wait for Delete; a read-out has started once the file is named
     // and the buttons are locked. The handler that gives the buttons back closes the table after them: once the
     // window has answered a message of ours, that handler is done.
-    bool Locked() { return WaitFor([&] { return !Enabled(main, IDC_ERASE); }, 3000); }
     void StartRun(const std::string& name)
     {
-        ASSERT_TRUE(Choose(Open(IDC_READ), Path(name)));
-        ASSERT_TRUE(Locked()) << "the buttons lock during the run";
+        ASSERT_TRUE(Choose(Open(IDC_READ), Path(name))) << "Read opened no file chooser";
+        ASSERT_TRUE(WaitFor([&] { return !Enabled(main, IDC_ERASE); }, 3000)) << "the buttons lock during the run";
     }
     bool WaitForEnd(int timeoutMs) { return WaitFor([&] { return Enabled(main, IDC_ERASE); }, timeoutMs) && Answers(); }
     bool Answers() { return SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr) != 0; }
@@ -334,7 +309,7 @@ protected:
             EXPECT_EQ(Times(kRow, 10), Table("runde.txt"));
             ASSERT_TRUE(Click(Open(IDC_ERASE), IDOK));
             ASSERT_TRUE(sim->WaitErases(round, 3000));
-            Dismiss(Open(IDC_SETUP, "Com Port"));
+            Dismiss(Open(IDC_SETUP));
             PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
             Dismiss(WaitOwned(main, 5000));
             if (round == 1) {

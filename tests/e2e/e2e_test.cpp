@@ -88,7 +88,8 @@ TEST_F(Robustness, PulledCableEndsTheRunAtOnceKeepsEveryByteAndSaysSo)
     // While the adapter is away, Read says so and opens no chooser; the PC's other ports are offered instead (Wine
     // always has a COM 1).
     ASSERT_TRUE(Click(main, IDC_READ));
-    EXPECT_THAT(Dismiss(ErrorBox(5000), IDCANCEL), HasSubstr("COM 2 war unterbrochen, und die Schnittstelle ist nicht"));
+    EXPECT_THAT(Dismiss(ErrorBox(5000), IDCANCEL),
+                HasSubstr("COM 2 war unterbrochen, und die Schnittstelle ist nicht wieder da."));
     EXPECT_TRUE(NothingOpen()) << "Read went on after the box";
 
     // Plugged in again under its name: Read works without a detour through Setup.

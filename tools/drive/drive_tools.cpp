@@ -77,7 +77,7 @@ TEST_F(Tools, MainJob)
     fs::remove(table);
     std::printf("main job: reading out %d records from the simulated logger...\n", lines);
     ASSERT_TRUE(Choose(Open(IDC_READ), table)) << "Read opened no file chooser";
-    ASSERT_TRUE(Locked()) << "the run did not start";
+    ASSERT_TRUE(WaitFor([&] { return !Enabled(main, IDC_ERASE); }, 3000)) << "the run did not start";
     ASSERT_TRUE(WaitForEnd(5 * 60 * 1000));
     std::printf("main job: received bytes shown: %s\n", Text(main, IDC_BYTES).c_str());
     std::printf("main job: table file %s (%zu bytes)\n", table.c_str(), ReadFile(table).size());
@@ -174,7 +174,7 @@ TEST_F(Tools, Screenshots)
     take(nullptr, "main-window");
 
     Restart(records);
-    take(Open(IDC_SETUP, "Com Port"), "port-dialog");
+    take(Open(IDC_SETUP), "port-dialog");
 
     Restart(records);
     take(Open(IDC_ERASE), "erase-confirmation");
@@ -185,9 +185,9 @@ TEST_F(Tools, Screenshots)
 
     // The PC's ports, offered at start-up when the stored one is gone.
     Kill();
-    WriteFile(Path("vxsetup.ini"), "3\n");
+    std::ofstream(Path("vxsetup.ini")) << "3\n";
     Plug(7);
-    Start(records, 1042, false, kErrorBoxTitle);
+    Start(records);
     take(nullptr, "port-choice");
 }
 
