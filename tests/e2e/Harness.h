@@ -293,37 +293,11 @@ protected:
     // returned or from the loop of what it opened.
     bool NothingOpen() { return Answers() && IsWindowEnabled(main) && !WaitOwned(main, 0); }
 
-    // Rounds of what a user does, `rounds` after a first that loads what stays loaded: read out the logger's 10
-    // records (it must keep them after an erase), erase, Setup's OK (the port closed and opened again), the About
-    // box. Then the program holds no more windows than after the first, and no more handles than one a round: Wine's
-    // file chooser leaves one registry key open each time it is shown (a bare GetOpenFileNameW does the same), and
-    // closes its folder watch a moment after it has gone. `measure` is called after the first round, every tenth
-    // and the last.
-    void UseRepeatedly(int rounds, const std::function<void(int round)>& measure = [](int) {})
+    // Asks the script that runs this (named in VX_PROBE: tools/soak.sh, tools/benchmark.sh) to read `what` of the
+    // program's Linux process, which it finds by its working directory: CPU, memory, threads, open files, writes.
+    void Probe(const std::string& what)
     {
-        std::pair<int, int> first{};
-        for (int round = 1; round <= rounds + 1 && !HasFailure(); ++round) {
-            fs::remove(Path("runde.txt"));  // a table that is there would be asked about first
-            StartRun("runde.txt");
-            ASSERT_TRUE(WaitForEnd(10000));
-            EXPECT_EQ(Times(kRow, 10), Table("runde.txt"));
-            ASSERT_TRUE(Click(Open(IDC_ERASE), IDOK));
-            ASSERT_TRUE(sim->WaitErases(round, 3000));
-            Dismiss(Open(IDC_SETUP));
-            PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-            Dismiss(WaitOwned(main, 5000));
-            if (round == 1) {
-                first = Holdings();
-                ASSERT_TRUE(first.first > 0 && first.second > 0) << "what the program holds cannot be measured";
-            }
-            if (round == 1 || round % 10 == 0)
-                measure(round);
-        }
-        measure(rounds + 1);
-        EXPECT_TRUE(NothingOpen());
-        EXPECT_EQ(first.second, Holdings().second) << "windows";
-        EXPECT_TRUE(WaitFor([&] { return Holdings().first <= first.first + rounds; }, 3000))
-            << Holdings().first - first.first << " handles more after " << rounds << " more rounds";
+        ASSERT_EQ(0, Shell("\"$VX_PROBE\" --probe '" + UnixPath(dir) + "' " + what)) << "cannot measure " << what;
     }
 
     std::string dir;

@@ -1,5 +1,5 @@
 // The tools that drive the real program under Wine the way the end-to-end tests do, with their harness, but are
-// no tests: the main job's read-out, the benchmark, the user guide's pictures and the soak. tools/drive.sh runs one
+// no tests: the main job's read-out, the benchmark and the user guide's pictures. tools/drive.sh runs one
 // by name (Tools.NAME), with its settings in the environment.
 #include "Harness.h"
 
@@ -189,29 +189,6 @@ TEST_F(Tools, Screenshots)
     Plug(7);
     Start(records);
     take(nullptr, "port-choice");
-}
-
-// Long use in one program run: VX_ROUNDS rounds (default 100) of the end-to-end tests' repeated use after the
-// first, with memory, handles, windows, threads and open files along the way; fails when the program holds more at
-// the end than after the first round.
-TEST_F(Tools, Soak)
-{
-    const int rounds = std::stoi(Env("VX_ROUNDS", "100"));
-    Restart(Times(kRecord, 10), 1042, true);  // the records stay after an erase
-    std::vector<std::pair<long, long>> held;  // threads and open files (Wine keeps one behind most handles)
-    UseRepeatedly(rounds, [&](int round) {
-        std::error_code error;
-        const fs::directory_iterator fd("Z:\\proc\\" + std::to_string(pid) + "\\fd", error);
-        held.emplace_back(Status("Threads:"), error ? -1 : std::distance(fd, fs::directory_iterator()));
-        const std::pair<int, int> handlesAndWindows = Holdings();
-        std::printf("round %3d: memory %ld KB, handles %d, windows %d, threads %ld, open files %ld\n", round,
-                    Status("VmRSS:"), handlesAndWindows.first, handlesAndWindows.second, held.back().first,
-                    held.back().second);
-        std::fflush(stdout);
-        ASSERT_TRUE(held[0].first > 0 && held[0].second > 0) << "what the program holds cannot be measured";
-    });
-    std::printf("peak memory %ld KB\n", Status("VmHWM:"));
-    EXPECT_EQ(held.front(), held.back()) << "threads and open files after the first round and after the last";
 }
 
 }  // namespace
