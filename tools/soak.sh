@@ -32,6 +32,9 @@ rc=0
 # Threads and open files (Wine keeps one behind most handles), after the first round and after the last.
 awk -F', threads ' 'NR == 1 { first = $2 } END {
   if (NR < 2) { print "soak: the program was not measured after the first round and the last"; exit 1 }
-  if ($2 != first) { print "soak: threads and open files after the first round: " first "; after the last: " $2; exit 1 }
+  if ($2 != first) {
+    print "soak: threads and open files after the first round: " first "; after the last: " $2
+    exit 1
+  }
 }' "$VX_E2E_WORK/soak.txt" || rc=1
 exit $rc

@@ -236,8 +236,6 @@ protected:
         return main;
     }
 
-    bool Running() const { return WaitForSingleObject(program.hProcess, 0) == WAIT_TIMEOUT; }
-
     void Kill()
     {
         if (!program.hProcess)
