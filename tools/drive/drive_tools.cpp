@@ -1,6 +1,6 @@
 // The tools that drive the real program under Wine the way the end-to-end tests do, with their harness, but are
-// no tests: the main job's read-out, the benchmark and the user guide's pictures. tools/drive.sh runs one
-// by name (Tools.NAME), with its settings in the environment.
+// no tests: the main job's read-out, the benchmark and the user guide's pictures. tools/drive.sh runs one by name
+// (Tools.NAME), with its settings in the environment, for the script that uses it.
 #include "Harness.h"
 
 #include <cstdio>
@@ -8,39 +8,40 @@
 namespace e2e {
 namespace {
 
-// A picture of the display, or of the part of it `crop` gives ("WxH+X+Y").
-bool Screenshot(const std::string& path, const std::string& crop = "")
-{
-    fs::remove(path);
-    return Shell("import -display \"$DISPLAY\" -window root " + (crop.empty() ? "" : "-crop " + crop + " +repage ") +
-                 "'" + UnixPath(path) + "'") == 0 &&
-           ReadFile(path).substr(0, 4) == "\x89PNG";
-}
-
 // The benchmark's record: a logger line of the README's shape, 32 characters, and its row of 40 bytes.
 constexpr char kLongRecord[] = " 31126 7 021.01013.945.1 996.2\r\n";
 constexpr char kLongRow[] = "03.11.26\t07:00\t21,0\t1013,9\t45,1\t 996,2\t\n";
 
-using Tools = VorlixTest;
+class Tools : public VorlixTest {
+protected:
+    // A picture of the main window and `dialog`, 8 pixels around them, cut out of the display: NAME.png in the
+    // test's folder, where the tool's script takes it from.
+    void Picture(const std::string& name, HWND dialog = nullptr)
+    {
+        Sleep(500);  // let it paint
+        RECT all, r;
+        GetWindowRect(main, &all);
+        if (dialog && GetWindowRect(dialog, &r))
+            UnionRect(&all, &all, &r);
+        char crop[64];
+        std::snprintf(crop, sizeof crop, "%ldx%ld+%ld+%ld", all.right - all.left + 16, all.bottom - all.top + 16,
+                      std::max(0L, all.left - 8), std::max(0L, all.top - 8));
+        EXPECT_EQ(0, Shell("import -window root -crop " + std::string(crop) + " +repage '" +
+                           UnixPath(Path(name + ".png")) + "'"));
+        EXPECT_EQ("\x89PNG", ReadFile(Path(name + ".png")).substr(0, 4)) << "cannot take " << name;
+    }
+};
 
-// The main job without a display: a read-out through the program's windows, leaving the table and a picture of
-// the finished window in VX_OUT.
+// The main job without a display: a read-out of VX_LINES records through the program's windows, and a picture of
+// the finished window; tools/main-job.sh takes both.
 TEST_F(Tools, MainJob)
 {
-    const std::string out = Env("VX_OUT").empty() ? dir : WindowsPath(Env("VX_OUT")), table = out + "\\messwerte.txt";
-    const int lines = std::stoi(Env("VX_LINES", "400"));
-    Start(loggersim::MakeRecords(lines));
-    fs::remove(table);
-    std::printf("main job: reading out %d records from the simulated logger...\n", lines);
-    ASSERT_TRUE(Choose(Open(IDC_READ), table)) << "Read opened no file chooser";
-    ASSERT_TRUE(WaitFor([&] { return !Enabled(main, IDC_ERASE); }, 3000)) << "the run did not start";
+    ASSERT_TRUE(Start(loggersim::MakeRecords(std::stoi(Env("VX_LINES")))));
+    StartRun("messwerte.txt");
     ASSERT_TRUE(WaitForEnd(5 * 60 * 1000));
     std::printf("main job: received bytes shown: %s\n", Text(main, IDC_BYTES).c_str());
-    std::printf("main job: table file %s (%zu bytes)\n", table.c_str(), ReadFile(table).size());
-    EXPECT_FALSE(ReadFile(table).empty());
-    Sleep(300);
-    ASSERT_TRUE(Screenshot(out + "\\screenshot.png"));
-    std::printf("main job: screenshot %s\\screenshot.png\n", out.c_str());
+    EXPECT_FALSE(Table("messwerte.txt").empty());
+    Picture("screenshot");
 }
 
 // Figures of a read-out paced at 9600 baud (VX_PACED characters) and of one sent as fast as the cable takes it
@@ -93,47 +94,30 @@ TEST_F(Tools, Benchmark)
 }
 
 // Pictures of every window for the user guide, each from a program of its own, so that no closed window leaves a
-// trace; cut out of the display.
+// trace.
 TEST_F(Tools, Screenshots)
 {
-    const std::string folder = Work() + "\\screenshots", dpi = Env("VORLIX_DPI");
-    fs::create_directories(folder);
-    const auto take = [&](HWND dialog, const std::string& name) {
-        Sleep(500);  // let it paint
-        RECT all, r;
-        GetWindowRect(main, &all);
-        if (dialog && GetWindowRect(dialog, &r))
-            UnionRect(&all, &all, &r);
-        char crop[64];  // 8 pixels around
-        std::snprintf(crop, sizeof crop, "%ldx%ld+%ld+%ld", all.right - all.left + 16, all.bottom - all.top + 16,
-                      std::max(0L, all.left - 8), std::max(0L, all.top - 8));
-        EXPECT_TRUE(Screenshot(folder + "\\" + name + (dpi.empty() ? "" : "-" + dpi + "dpi") + ".png", crop))
-            << "cannot take " << name;
-    };
     const std::string records = loggersim::MakeRecords(20);
-
     // The main window after a read-out, showing its total.
     Start(records);
     StartRun("messwerte.txt");
     ASSERT_TRUE(WaitForEnd(8000));
-    take(nullptr, "main-window");
+    Picture("main-window");
 
     Start(records);
-    take(Open(IDC_SETUP), "port-dialog");
-
+    Picture("port-dialog", Open(IDC_SETUP));
     Start(records);
-    take(Open(IDC_ERASE), "erase-confirmation");
-
+    Picture("erase-confirmation", Open(IDC_ERASE));
     Start(records);
     PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-    take(WaitOwned(main, 5000), "about-box");
+    Picture("about-box", WaitOwned(main, 5000));
 
     // The PC's ports, offered at start-up when the stored one is gone.
     Kill();
     std::ofstream(Path("vxsetup.ini")) << "3\n";
     Plug(7);
     Start(records);
-    take(nullptr, "port-choice");
+    Picture("port-choice");
 }
 
 }  // namespace
