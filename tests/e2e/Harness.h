@@ -23,7 +23,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 inline double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-constexpr int kChooserName = 0x47c;  // the file chooser's name field
 // A logger record and the table row it must give, both written out by hand: 22 characters received, 28 bytes.
 constexpr char kRecord[] = " 5 307 9 5 2.5 998.0\r\n";
 constexpr char kRow[] = "05.03.07\t09:05\t 2,5\t 998,0\t\n";
@@ -66,13 +65,13 @@ inline std::string UnixPath(std::string path)
     return path.substr(2);  // the Z:
 }
 
-inline std::string WindowsPath(std::string path)
+// The folder of the tests' files, and of the cable.
+inline std::string Work()
 {
+    std::string path = "Z:" + Env("VX_E2E_WORK", "/tmp/vorlix-e2e");
     std::replace(path.begin(), path.end(), '/', '\\');
-    return "Z:" + path;
+    return path;
 }
-
-inline std::string Work() { return WindowsPath(Env("VX_E2E_WORK", "/tmp/vorlix-e2e")); }
 
 // Runs a Linux shell script and waits for it; its exit status, -1 when it did not end within a minute. Wine starts a
 // Linux program when it is asked to, but gives no handle that can be waited on: the script leaves its exit status
@@ -176,15 +175,6 @@ inline HWND ErrorBox(int timeoutMs)
     return WaitTopLevel([](HWND h) { return Text(h) == "Vorlix: Fehler / Error"; }, timeoutMs);
 }
 
-// Names `path` in the file chooser and confirms it; false when there was no chooser.
-inline bool Choose(HWND chooser, const std::string& path)
-{
-    const std::wstring wide = Wide(path);
-    SendMessageTimeoutW(GetDlgItem(chooser, kChooserName), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()),
-                        SMTO_ABORTIFHUNG, 2000, nullptr);
-    return chooser && Click(chooser, IDOK) && WaitGone(chooser, 3000);
-}
-
 class VorlixTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -228,7 +218,7 @@ protected:
         StartLogger(records, byteMicros, raw);
         std::wstring command = L"vorlix.exe";
         STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
+        startup.cb = sizeof startup;
         EXPECT_TRUE(CreateProcessW(Wide(VORLIX_EXE).c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                                    Wide(dir).c_str(), &startup, &program));
         main = WaitTopLevel([&](HWND h) { return ProcessOf(h) == program.dwProcessId; }, 30000);
@@ -275,13 +265,18 @@ protected:
         return WaitOwned(main, 10000);
     }
 
-    // The program locks the four buttons one by one when a read-out starts and gives them back the same way at
-    // its end, Delete last both times. So these wait for Delete; a read-out has started once the file is named
-    // and the buttons are locked. The handler that gives the buttons back closes the table after them: once the
-    // window has answered a message of ours, that handler is done.
+    // Read, and `name` in the file chooser's name field (0x47c). The program locks the four buttons one by one when
+    // a read-out starts and gives them back the same way at its end, Delete last both times. So these wait for
+    // Delete; a read-out has started once the file is named and the buttons are locked. The handler that gives the
+    // buttons back closes the table after them: once the window has answered a message of ours, that handler is done.
     void StartRun(const std::string& name)
     {
-        ASSERT_TRUE(Choose(Open(IDC_READ), Path(name))) << "Read opened no file chooser";
+        const HWND chooser = Open(IDC_READ);
+        const std::wstring path = Wide(Path(name));
+        ASSERT_TRUE(chooser) << "Read opened no file chooser";
+        SendMessageTimeoutW(GetDlgItem(chooser, 0x47c), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()),
+                            SMTO_ABORTIFHUNG, 2000, nullptr);
+        ASSERT_TRUE(Click(chooser, IDOK) && WaitGone(chooser, 3000));
         ASSERT_TRUE(WaitFor([&] { return !Enabled(main, IDC_ERASE); }, 3000)) << "the buttons lock during the run";
     }
     bool WaitForEnd(int timeoutMs) { return WaitFor([&] { return Enabled(main, IDC_ERASE); }, timeoutMs) && Answers(); }

@@ -12,25 +12,23 @@ namespace {
 constexpr char kLongRecord[] = " 31126 7 021.01013.945.1 996.2\r\n";
 constexpr char kLongRow[] = "03.11.26\t07:00\t21,0\t1013,9\t45,1\t 996,2\t\n";
 
-class Tools : public VorlixTest {
-protected:
-    // A picture of the main window and `dialog`, 8 pixels around them, cut out of the display: NAME.png in the
-    // test's folder, where the tool's script takes it from.
-    void Picture(const std::string& name, HWND dialog = nullptr)
-    {
-        Sleep(500);  // let it paint
-        RECT all, r;
-        GetWindowRect(main, &all);
-        if (dialog && GetWindowRect(dialog, &r))
-            UnionRect(&all, &all, &r);
-        char crop[64];
-        std::snprintf(crop, sizeof crop, "%ldx%ld+%ld+%ld", all.right - all.left + 16, all.bottom - all.top + 16,
-                      std::max(0L, all.left - 8), std::max(0L, all.top - 8));
-        EXPECT_EQ(0, Shell("import -window root -crop " + std::string(crop) + " +repage '" +
-                           UnixPath(Path(name + ".png")) + "'"));
-        EXPECT_EQ("\x89PNG", ReadFile(Path(name + ".png")).substr(0, 4)) << "cannot take " << name;
-    }
-};
+using Tools = VorlixTest;
+
+// A picture of `window` and `dialog`, 8 pixels around them, cut out of the display into `path` (in the test's
+// folder, where the tool's script takes it from).
+void Picture(const std::string& path, HWND window, HWND dialog = nullptr)
+{
+    Sleep(500);  // let it paint
+    RECT all, r;
+    GetWindowRect(window, &all);
+    if (dialog && GetWindowRect(dialog, &r))
+        UnionRect(&all, &all, &r);
+    char crop[64];
+    std::snprintf(crop, sizeof crop, "%ldx%ld+%ld+%ld", all.right - all.left + 16, all.bottom - all.top + 16,
+                  std::max(0L, all.left - 8), std::max(0L, all.top - 8));
+    EXPECT_EQ(0, Shell("import -window root -crop " + std::string(crop) + " +repage '" + UnixPath(path) + "'"));
+    EXPECT_EQ("\x89PNG", ReadFile(path).substr(0, 4)) << "cannot take " << path;
+}
 
 // The main job without a display: a read-out of VX_LINES records through the program's windows, and a picture of
 // the finished window; tools/main-job.sh takes both.
@@ -41,7 +39,7 @@ TEST_F(Tools, MainJob)
     ASSERT_TRUE(WaitForEnd(5 * 60 * 1000));
     std::printf("main job: received bytes shown: %s\n", Text(main, IDC_BYTES).c_str());
     EXPECT_FALSE(Table("messwerte.txt").empty());
-    Picture("screenshot");
+    Picture(Path("screenshot.png"), main);
 }
 
 // Figures of a read-out paced at 9600 baud (VX_PACED characters) and of one sent as fast as the cable takes it
@@ -102,22 +100,22 @@ TEST_F(Tools, Screenshots)
     Start(records);
     StartRun("messwerte.txt");
     ASSERT_TRUE(WaitForEnd(8000));
-    Picture("main-window");
+    Picture(Path("main-window.png"), main);
 
     Start(records);
-    Picture("port-dialog", Open(IDC_SETUP));
+    Picture(Path("port-dialog.png"), main, Open(IDC_SETUP));
     Start(records);
-    Picture("erase-confirmation", Open(IDC_ERASE));
+    Picture(Path("erase-confirmation.png"), main, Open(IDC_ERASE));
     Start(records);
     PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-    Picture("about-box", WaitOwned(main, 5000));
+    Picture(Path("about-box.png"), main, WaitOwned(main, 5000));
 
     // The PC's ports, offered at start-up when the stored one is gone.
     Kill();
     std::ofstream(Path("vxsetup.ini")) << "3\n";
     Plug(7);
     Start(records);
-    Picture("port-choice");
+    Picture(Path("port-choice.png"), main);
 }
 
 }  // namespace
