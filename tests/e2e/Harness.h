@@ -272,10 +272,8 @@ protected:
     void StartRun(const std::string& name)
     {
         const HWND chooser = Open(IDC_READ);
-        const std::wstring path = Wide(Path(name));
         ASSERT_TRUE(chooser) << "Read opened no file chooser";
-        SendMessageTimeoutW(GetDlgItem(chooser, 0x47c), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()),
-                            SMTO_ABORTIFHUNG, 2000, nullptr);
+        SetDlgItemTextW(chooser, 0x47c, Wide(Path(name)).c_str());
         ASSERT_TRUE(Click(chooser, IDOK) && WaitGone(chooser, 3000));
         ASSERT_TRUE(WaitFor([&] { return !Enabled(main, IDC_ERASE); }, 3000)) << "the buttons lock during the run";
     }

@@ -105,8 +105,7 @@ TEST_F(Robustness, PulledCableEndsTheRunAtOnceKeepsEveryByteAndSaysSo)
 // logger's 10 records, erase, Setup's OK (the port closed and opened again), the About box. Then the program holds
 // no more windows than after the first round, and no more handles than one a round: Wine's file chooser leaves one
 // registry key open each time it is shown (a bare GetOpenFileNameW does the same), and closes its folder watch a
-// moment after it has gone. tools/soak.sh runs this long and reads what Linux tells of the program after the first
-// round, every tenth and the last.
+// moment after it has gone. tools/soak.sh runs this long, and adds what Linux tells of the program (Probe).
 TEST_F(Robustness, RepeatedUseLeavesTheProgramHoldingNoMore)
 {
     const int rounds = std::stoi(Env("VX_ROUNDS", "1"));

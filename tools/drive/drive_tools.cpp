@@ -1,6 +1,5 @@
-// The tools that drive the real program under Wine the way the end-to-end tests do, with their harness, but are
-// no tests: the main job's read-out, the benchmark and the user guide's pictures. tools/drive.sh runs one by name
-// (Tools.NAME), with its settings in the environment, for the script that uses it.
+// Tools that drive the real program with the end-to-end tests' harness but are no tests: the main job's read-out,
+// the benchmark and the user guide's pictures. tools/drive.sh runs one (Tools.NAME) for the script that uses it.
 #include "Harness.h"
 
 #include <cstdio>
