@@ -15,7 +15,12 @@ mkdir -p "$out"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 if [ -z "${DISPLAY:-}" ]; then
-  VX_OUT="$out" VX_LINES="${VORLIX_LINES:-400}" exec "$root/tools/drive.sh" MainJob
+  export VX_LINES="${VORLIX_LINES:-400}" VX_E2E_WORK="$build/MainJob"
+  echo "main job: reading out $VX_LINES records from the simulated logger..."
+  "$root/tools/drive.sh" MainJob
+  cp "$VX_E2E_WORK/tests/Tools.MainJob/messwerte.txt" "$VX_E2E_WORK/tests/Tools.MainJob/screenshot.png" "$out/"
+  echo "main job: $out/messwerte.txt ($(wc -c <"$out/messwerte.txt") bytes), $out/screenshot.png"
+  exit
 fi
 
 # A prefix of its own, never the user's: its COM 2 is the simulator's cable.

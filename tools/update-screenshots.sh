@@ -7,5 +7,8 @@ build="${VORLIX_BUILD:-$root/build}"
 mkdir -p "$root/docs"
 VX_E2E_WORK="$build/screens" "$root/tools/drive.sh" Screenshots
 VX_E2E_WORK="$build/screens-144" VORLIX_DPI=144 "$root/tools/drive.sh" Screenshots
-cp "$build/screens/screenshots/"*.png "$build/screens-144/screenshots/"*.png "$root/docs/"
+cp "$build/screens/tests/Tools.Screenshots/"*.png "$root/docs/"
+for picture in "$build/screens-144/tests/Tools.Screenshots/"*.png; do
+  cp "$picture" "$root/docs/$(basename "$picture" .png)-144dpi.png"
+done
 ls -l "$root/docs/"*.png

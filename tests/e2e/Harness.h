@@ -1,8 +1,8 @@
 // The end-to-end harness: the real vorlix.exe under Wine, worked through its windows with the same calls a user's
 // clicks end in, from a test program in the same Wine desktop. Each test gets a fresh folder as the program's
 // working directory and a fresh cable: a socat pty pair, the program's COM port at one end, the logger simulator
-// on COM 30 at the other. What only Linux can do (socat, the COM links, /proc) runs as a shell script. Files go by
-// their Windows names in UTF-8, Z:\... for the Linux tree.
+// on COM 30 at the other; tests/e2e/cable.sh plugs and pulls it, as only Linux can. Files go by their Windows names
+// in UTF-8, Z:\... for the Linux tree.
 #pragma once
 
 #include "LoggerSim.h"
@@ -23,8 +23,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 inline double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-constexpr int kChooserName = 0x47c;  // the file chooser's name field
-constexpr char kErrorBoxTitle[] = "Vorlix: Fehler / Error";
 // A logger record and the table row it must give, both written out by hand: 22 characters received, 28 bytes.
 constexpr char kRecord[] = " 5 307 9 5 2.5 998.0\r\n";
 constexpr char kRow[] = "05.03.07\t09:05\t 2,5\t 998,0\t\n";
@@ -52,23 +50,13 @@ inline std::string Env(const char* name, const char* fallback = "")
     return value && *value ? value : fallback;
 }
 
-inline std::wstring Wide(const std::string& text)
-{
-    std::wstring wide(text.size(), L'\0');
-    wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.data(), text.size(), &wide[0], wide.size()));
-    return wide;
-}
+inline std::wstring Wide(const std::string& utf8) { return fs::u8path(utf8).wstring(); }
 
 inline std::string ReadFile(const std::string& path)
 {
     std::ostringstream s;
-    s << std::ifstream(fs::path(Wide(path)), std::ios::binary).rdbuf();
+    s << std::ifstream(fs::u8path(path), std::ios::binary).rdbuf();
     return s.str();
-}
-
-inline void WriteFile(const std::string& path, const std::string& text)
-{
-    std::ofstream(fs::path(Wide(path)), std::ios::binary) << text;
 }
 
 inline std::string UnixPath(std::string path)
@@ -77,26 +65,26 @@ inline std::string UnixPath(std::string path)
     return path.substr(2);  // the Z:
 }
 
-inline std::string WindowsPath(std::string path)
+// The folder of the tests' files, and of the cable.
+inline std::string Work()
 {
+    std::string path = "Z:" + Env("VX_E2E_WORK", "/tmp/vorlix-e2e");
     std::replace(path.begin(), path.end(), '/', '\\');
-    return "Z:" + path;
+    return path;
 }
 
-inline std::string Work() { return WindowsPath(Env("VX_E2E_WORK", "/tmp/vorlix-e2e")); }
-
-// Runs a Linux shell script and waits for it; its exit status. Wine starts a Linux program when it is asked to,
-// but gives no handle that can be waited on: the script leaves its exit status in a file.
+// Runs a Linux shell script and waits for it; its exit status, -1 when it did not end within a minute. Wine starts a
+// Linux program when it is asked to, but gives no handle that can be waited on: the script leaves its exit status
+// in a file, which appears whole. Its output goes to shell.log.
 inline int Shell(const std::string& script)
 {
     static int count = 0;
-    const std::string base = UnixPath(Work()) + "/shell-" + std::to_string(GetCurrentProcessId()) + "-" +
+    const std::string base = Work() + "\\shell-" + std::to_string(GetCurrentProcessId()) + "-" +
                              std::to_string(++count);
-    const std::string log = UnixPath(Work()) + "/shell.log";
-    WriteFile(WindowsPath(base + ".sh"), "(\n" + script + "\n) >>'" + log + "' 2>&1 </dev/null\necho $? >'" + base +
-                                             ".tmp'; rm '" + base + ".sh'; mv '" + base + ".tmp' '" + base +
-                                             ".status'\n");
-    std::wstring command = Wide("sh \"" + base + ".sh\"");
+    std::ofstream(fs::u8path(base), std::ios::binary)
+        << "(\n" << script << "\n) >>\"${0%/*}/shell.log\" 2>&1 </dev/null\n"
+        << "echo $? >\"$0.tmp\"\nrm \"$0\"\nmv \"$0.tmp\" \"$0.status\"\n";
+    std::wstring command = Wide("sh \"" + UnixPath(base) + "\"");
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION sh{};
@@ -104,7 +92,7 @@ inline int Shell(const std::string& script)
         return -1;
     CloseHandle(sh.hThread);
     CloseHandle(sh.hProcess);
-    const std::string status = WindowsPath(base + ".status");
+    const std::string status = base + ".status";
     const int result = WaitFor([&] { return fs::exists(status); }, 60000) ? std::atoi(ReadFile(status).c_str()) : -1;
     fs::remove(status);
     return result;
@@ -123,19 +111,6 @@ inline std::string Text(HWND window, int id = 0)
     return out;
 }
 
-// The texts of a dialog's static controls, one line each: what a message box says.
-inline std::string StaticTexts(HWND dialog)
-{
-    std::string all;
-    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        char cls[16] = "";
-        GetClassNameA(c, cls, sizeof cls);
-        if (const std::string text = Text(c); lstrcmpiA(cls, "Static") == 0 && !text.empty())
-            all += text + "\n";
-    }
-    return all;
-}
-
 // Calls `visit` on every top-level window, or on every window inside `parent`, until it returns true; whether it did.
 inline bool EachWindow(HWND parent, const std::function<bool(HWND)>& visit)
 {
@@ -144,6 +119,13 @@ inline bool EachWindow(HWND parent, const std::function<bool(HWND)>& visit)
     };
     const LPARAM l = reinterpret_cast<LPARAM>(&visit);
     return !(parent ? EnumChildWindows(parent, each, l) : EnumWindows(each, l));
+}
+
+inline DWORD ProcessOf(HWND window)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
 }
 
 // The first visible top-level window for which `match` holds, waited for; nullptr when none came in time.
@@ -157,15 +139,10 @@ inline HWND WaitTopLevel(const std::function<bool(HWND)>& match, int timeoutMs)
     return WaitFor([&] { return EachWindow(nullptr, visible); }, timeoutMs) ? found : nullptr;
 }
 
-inline HWND WaitWindow(const std::string& title, int timeoutMs)
+// A dialog or box of `owner`'s.
+inline HWND WaitOwned(HWND owner, int timeoutMs)
 {
-    return WaitTopLevel([&](HWND h) { return Text(h) == title; }, timeoutMs);
-}
-
-// A dialog or box of `owner`'s, but `other`.
-inline HWND WaitOwned(HWND owner, int timeoutMs, HWND other = nullptr)
-{
-    return WaitTopLevel([&](HWND h) { return h != owner && h != other && GetWindow(h, GW_OWNER) == owner; }, timeoutMs);
+    return WaitTopLevel([&](HWND h) { return h != owner && GetWindow(h, GW_OWNER) == owner; }, timeoutMs);
 }
 
 // Waits until the window is destroyed, as a modal dialog is once its loop has ended.
@@ -181,26 +158,21 @@ inline bool Click(HWND dialog, int id)
     return button && IsWindowEnabled(button) && IsWindowVisible(button) && PostMessageW(button, BM_CLICK, 0, 0);
 }
 
-// What the box says; clicks its `button` and waits until it is destroyed.
+// What the box says (the texts in it, one a line); clicks its `button` and waits until it is destroyed.
 inline std::string Dismiss(HWND box, int button = IDOK)
 {
     EXPECT_TRUE(box) << "no box to dismiss";
-    const std::string text = StaticTexts(box);
+    std::string texts;
+    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        texts += Text(c) + "\n";
     Click(box, button);
     WaitGone(box, 3000);
-    return text;
+    return texts;
 }
 
-inline HWND ErrorBox(int timeoutMs) { return WaitWindow(kErrorBoxTitle, timeoutMs); }
-
-// Names `path` in the file chooser (leaves the name it proposes when empty) and confirms it; false when there was
-// no chooser.
-inline bool Choose(HWND chooser, const std::string& path)
+inline HWND ErrorBox(int timeoutMs)
 {
-    if (const std::wstring wide = Wide(path); !path.empty())
-        SendMessageTimeoutW(GetDlgItem(chooser, kChooserName), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()),
-                            SMTO_ABORTIFHUNG, 2000, nullptr);
-    return chooser && Click(chooser, IDOK) && WaitGone(chooser, 3000);
+    return WaitTopLevel([](HWND h) { return Text(h) == "Vorlix: Fehler / Error"; }, timeoutMs);
 }
 
 class VorlixTest : public ::testing::Test {
@@ -218,31 +190,18 @@ protected:
     {
         Kill();
         sim.reset();
-        Pull();
-        Shell("rm -f \"$WINEPREFIX\"/dosdevices/com?");  // no COM port of the prefix is left pointing anywhere
+        Pull();  // no COM port of the prefix is left pointing anywhere
     }
 
-    // A new cable, the adapter plugged in (again) as COM `port`, and no other of COM 1 to COM 9. Its far end is
-    // COM 30, for the logger simulator.
+    // A new cable, the adapter plugged in (again) as COM `port`; its far end is COM 30, for the logger simulator.
     void Plug(int port = 2)
     {
-        Pull();
-        const std::string cable = UnixPath(Work()) + "/cable";
-        ASSERT_EQ(0, Shell("mkdir -p '" + cable + "' && cd '" + cable + "' && rm -f com logger\n"
-                           "socat pty,raw,echo=0,link=com pty,raw,echo=0,link=logger >/dev/null 2>&1 &\n"
-                           "echo $! >socat.pid\n"
-                           "for i in $(seq 100); do [ -e com ] && [ -e logger ] && break; sleep 0.05; done\n"
-                           "cd \"$WINEPREFIX/dosdevices\" && ln -sfn '" + cable + "/logger' com30 && [ -e '" + cable +
-                           "/com' ] && rm -f com? && ln -s '" + cable + "/com' com" + std::to_string(port)))
+        ASSERT_EQ(0, Shell("sh '" CABLE_SH "' '" + UnixPath(Work()) + "' plug " + std::to_string(port)))
             << "socat did not make the cable";
     }
 
-    // The cable disappears: socat ends, and COM 30 with it. A cable that a crashed run left goes the same way.
-    void Pull()
-    {
-        const std::string pid = "'" + UnixPath(Work()) + "/cable/socat.pid'";
-        Shell("[ ! -f " + pid + " ] || kill $(cat " + pid + "); rm -f " + pid + " \"$WINEPREFIX/dosdevices/com30\"");
-    }
+    // The cable disappears: socat ends, and the COM ports with it.
+    void Pull() { Shell("sh '" CABLE_SH "' '" + UnixPath(Work()) + "' pull"); }
 
     // The logger simulator holding `records`: 1042 µs a byte is 9600 baud; `raw` keeps them after an erase.
     void StartLogger(const std::string& records, long byteMicros = 1042, bool raw = false)
@@ -252,9 +211,8 @@ protected:
         ASSERT_TRUE(sim->Start("COM30", &error)) << error;
     }
 
-    // A logger, then vorlix.exe started in the test's folder; the first window titled `title` that it shows, which
-    // becomes `main`.
-    HWND Start(const std::string& records, long byteMicros = 1042, bool raw = false, const char* title = "Vorlix")
+    // A logger, then vorlix.exe started in the test's folder; the first window it shows, which becomes `main`.
+    HWND Start(const std::string& records, long byteMicros = 1042, bool raw = false)
     {
         Kill();
         StartLogger(records, byteMicros, raw);
@@ -263,12 +221,10 @@ protected:
         startup.cb = sizeof startup;
         EXPECT_TRUE(CreateProcessW(Wide(VORLIX_EXE).c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                                    Wide(dir).c_str(), &startup, &program));
-        main = WaitWindow(title, 30000);
-        EXPECT_TRUE(main) << "the program's window \"" << title << "\" did not appear";
+        main = WaitTopLevel([&](HWND h) { return ProcessOf(h) == program.dwProcessId; }, 30000);
+        EXPECT_TRUE(main) << "the program shows no window";
         return main;
     }
-
-    bool Running() const { return WaitForSingleObject(program.hProcess, 0) == WAIT_TIMEOUT; }
 
     void Kill()
     {
@@ -293,9 +249,7 @@ protected:
                 held.first += CloseHandle(copy) ? 1 : 0;
         }
         EachWindow(GetDesktopWindow(), [&](HWND h) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(h, &pid);
-            held.second += pid == program.dwProcessId ? 1 : 0;
+            held.second += ProcessOf(h) == program.dwProcessId ? 1 : 0;
             return false;
         });
         return held;
@@ -304,26 +258,24 @@ protected:
     std::string Path(const std::string& name) const { return dir + "\\" + name; }
     std::string Table(const std::string& name) const { return ReadFile(Path(name)); }
 
-    // Clicks `button` in the main window; the dialog or box it opens, checked for its `title` when one is given.
-    HWND Open(int button, const char* title = nullptr)
+    // Clicks `button` in the main window; the dialog or box it opens.
+    HWND Open(int button)
     {
         EXPECT_TRUE(Click(main, button));
-        const HWND opened = WaitOwned(main, 10000);
-        if (title) {
-            EXPECT_EQ(title, Text(opened));
-        }
-        return opened;
+        return WaitOwned(main, 10000);
     }
 
-    // The program locks the four buttons one by one when a read-out starts and gives them back the same way at
-    // its end, Delete last both times. So these wait for Delete; a read-out has started once the file is named
-    // and the buttons are locked. The handler that gives the buttons back closes the table after them: once the
-    // window has answered a message of ours, that handler is done.
-    bool Locked() { return WaitFor([&] { return !Enabled(main, IDC_ERASE); }, 3000); }
+    // Read, and `name` in the file chooser's name field (0x47c). The program locks the four buttons one by one when
+    // a read-out starts and gives them back the same way at its end, Delete last both times. So these wait for
+    // Delete; a read-out has started once the file is named and the buttons are locked. The handler that gives the
+    // buttons back closes the table after them: once the window has answered a message of ours, that handler is done.
     void StartRun(const std::string& name)
     {
-        ASSERT_TRUE(Choose(Open(IDC_READ), Path(name)));
-        ASSERT_TRUE(Locked()) << "the buttons lock during the run";
+        const HWND chooser = Open(IDC_READ);
+        ASSERT_TRUE(chooser) << "Read opened no file chooser";
+        SetDlgItemTextW(chooser, 0x47c, Wide(Path(name)).c_str());
+        ASSERT_TRUE(Click(chooser, IDOK) && WaitGone(chooser, 3000));
+        ASSERT_TRUE(WaitFor([&] { return !Enabled(main, IDC_ERASE); }, 3000)) << "the buttons lock during the run";
     }
     bool WaitForEnd(int timeoutMs) { return WaitFor([&] { return Enabled(main, IDC_ERASE); }, timeoutMs) && Answers(); }
     bool Answers() { return SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr) != 0; }
@@ -332,37 +284,11 @@ protected:
     // returned or from the loop of what it opened.
     bool NothingOpen() { return Answers() && IsWindowEnabled(main) && !WaitOwned(main, 0); }
 
-    // Rounds of what a user does, `rounds` after a first that loads what stays loaded: read out the logger's 10
-    // records (it must keep them after an erase), erase, Setup's OK (the port closed and opened again), the About
-    // box. Then the program holds no more windows than after the first, and no more handles than one a round: Wine's
-    // file chooser leaves one registry key open each time it is shown (a bare GetOpenFileNameW does the same), and
-    // closes its folder watch a moment after it has gone. `measure` is called after the first round, every tenth
-    // and the last.
-    void UseRepeatedly(int rounds, const std::function<void(int round)>& measure = [](int) {})
+    // Asks the script that runs this (named in VX_PROBE: tools/soak.sh, tools/benchmark.sh) to read `what` of the
+    // program's Linux process, which it finds by its working directory: CPU, memory, threads, open files, writes.
+    void Probe(const std::string& what)
     {
-        std::pair<int, int> first{};
-        for (int round = 1; round <= rounds + 1 && !HasFailure(); ++round) {
-            fs::remove(Path("runde.txt"));  // a table that is there would be asked about first
-            StartRun("runde.txt");
-            ASSERT_TRUE(WaitForEnd(10000));
-            EXPECT_EQ(Times(kRow, 10), Table("runde.txt"));
-            ASSERT_TRUE(Click(Open(IDC_ERASE), IDOK));
-            ASSERT_TRUE(sim->WaitErases(round, 3000));
-            Dismiss(Open(IDC_SETUP, "Com Port"));
-            PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-            Dismiss(WaitOwned(main, 5000));
-            if (round == 1) {
-                first = Holdings();
-                ASSERT_TRUE(first.first > 0 && first.second > 0) << "what the program holds cannot be measured";
-            }
-            if (round == 1 || round % 10 == 0)
-                measure(round);
-        }
-        measure(rounds + 1);
-        EXPECT_TRUE(NothingOpen());
-        EXPECT_EQ(first.second, Holdings().second) << "windows";
-        EXPECT_TRUE(WaitFor([&] { return Holdings().first <= first.first + rounds; }, 3000))
-            << Holdings().first - first.first << " handles more after " << rounds << " more rounds";
+        ASSERT_EQ(0, Shell("\"$VX_PROBE\" --probe '" + UnixPath(dir) + "' " + what)) << "cannot measure " << what;
     }
 
     std::string dir;
