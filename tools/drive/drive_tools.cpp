@@ -61,8 +61,13 @@ TEST_F(Tools, Benchmark)
         ASSERT_TRUE(Answers());
         const Clock::time_point closed = Clock::now();
         Probe("cpu-to " + name + " " + std::to_string(chars));
-        const bool all = ReadFile(path) == Times(kLongRow, records);
-        EXPECT_TRUE(all) << "characters were lost";
+        const std::string table = ReadFile(path), expected = Times(kLongRow, records);
+        const bool all = table == expected;
+        EXPECT_TRUE(all) << "the logger sent " << sim->SentCount() << " of " << chars << " chars, the window shows "
+                         << Text(main, IDC_BYTES) << ", the table holds " << table.size() << " of " << expected.size()
+                         << " bytes, the same up to byte "
+                         << std::mismatch(table.begin(), table.end(), expected.begin(), expected.end()).first -
+                                table.begin();
         const double wall = Seconds(closed - sim->FirstSent()), lineTime = chars * 10 / 9600.0;  // 8N1: 10 bits a byte
         std::printf("%-8s %8zu chars: wall %.2f s over line time %.2f s (%+.2f s), last char to file closed %.2f s,\n"
                     "         every character arrived: %s\n",
