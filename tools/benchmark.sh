@@ -12,8 +12,7 @@ if [ "${1:-}" = --probe ]; then
   # --probe DIR WHAT [ARGS], for the vorlix.exe running in DIR; the figures go to benchmark.txt.
   dir=$2 what=$3
   shift 3
-  pid=$(for p in $(pgrep -x vorlix.exe); do [ "$(readlink "/proc/$p/cwd")" != "$dir" ] || echo "$p"; done)
-  [ -n "$pid" ] || exit 1
+  pid=$("$(dirname "$0")/program-pid.sh" "$dir")
   # utime and stime in 1/100 s: the 12th and 13th fields after the name in parentheses, which may hold blanks.
   cpu() { sed 's/.*) //' "/proc/$pid/stat" | awk '{ print $12 + $13 }'; }
   case $what in

@@ -12,8 +12,7 @@
 set -euo pipefail
 if [ "${1:-}" = --probe ]; then
   # --probe DIR round N HANDLES WINDOWS, for the vorlix.exe running in DIR
-  pid=$(for p in $(pgrep -x vorlix.exe); do [ "$(readlink "/proc/$p/cwd")" != "$2" ] || echo "$p"; done)
-  [ -n "$pid" ] || exit 1
+  pid=$("$(dirname "$0")/program-pid.sh" "$2")
   status() { awk -v key="$1:" '$1 == key { print $2 }' "/proc/$pid/status"; }
   rss=$(status VmRSS) peak=$(status VmHWM) threads=$(status Threads)
   files=$(ls "/proc/$pid/fd" | wc -l)
