@@ -1,5 +1,6 @@
 // Opening the chosen port with the logger's line settings, and sending commands.
 #include "fw/App.h"
+#include "fw/Clock.h"
 #include "fw/Prompts.h"
 #include "res/messages.h"
 #include "ui/MainDialog.h"
@@ -51,4 +52,8 @@ void CMainDialog::SendCommand(CString command)
     m_comm.DiscardOutput();
     m_comm.DiscardInput();
     m_comm.SetOutput(command);
+    // What comes now is the answer to this command, not the last run's rest.
+    m_bLateWatch = false;
+    m_nLate = m_nLateAtTick = 0;
+    AfxClock().KillTimer(m_hWnd, kLateTimer);
 }

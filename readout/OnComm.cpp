@@ -33,15 +33,16 @@ void CMainDialog::OnComm()
     }
     const CString input = m_comm.GetInput();
     const char ch = input.IsEmpty() ? '\0' : input[0];
+    if (!ReadOutRunning())
+        return NoteLateChar();
 
-    // A failing write ends the handler here, silently; during a read-out the
-    // character is counted as lost with those whose bytes the failed write
-    // took along, so that the user can be told at its end. Without an open
-    // table the first write fails: nothing is counted.
+    // A failing write ends the handler here, silently; the character is
+    // counted as lost with those whose bytes the failed write took along, so
+    // that the user can be told at the run's end.
     const RecordChar step = FormatRecordChar(m_nPos, ch);
     const bool writesSeparator = !step.lineEnd && step.separator;
     try {
-        if (ReadOutRunning() && !m_bTableTaken)
+        if (!m_bTableTaken)
             TakeTable();
         if (step.writeChar)
             m_file.Write(&step.ch, 1);
@@ -50,8 +51,7 @@ void CMainDialog::OnComm()
         if (writesSeparator)
             m_file.Write(&step.separator, 1);
     } catch (const CFileException&) {
-        if (ReadOutRunning())
-            m_nUnwritten += m_nBufferedChars + 1;
+        m_nUnwritten += m_nBufferedChars + 1;
         m_nBufferedChars = 0;
         throw;
     }

@@ -14,8 +14,6 @@
 #include <vector>
 
 namespace {
-constexpr UINT_PTR kReadOutTimer = 1;
-constexpr UINT kReadOutPeriod = 2000;
 const int kLockedButtons[] = { IDC_READ, IDC_SETUP, IDOK, IDC_ERASE };
 
 bool FileExists(const std::wstring& path)
@@ -103,6 +101,14 @@ void CMainDialog::OnTimer(UINT_PTR nIDEvent)
             EndReadOut(RunEnd::Silence);
         else
             m_nLastCount = m_nCount;
+    } else if (nIDEvent == kLateTimer && m_nLate != m_nLateAtTick) {
+        m_nLateAtTick = m_nLate;
+    } else if (nIDEvent == kLateTimer && m_nLate != 0) {  // not a tick queued before the kill
+        AfxClock().KillTimer(m_hWnd, kLateTimer);
+        const std::wstring late = Decimal(m_nLate);
+        m_nLate = m_nLateAtTick = 0;
+        AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_RUN_LATE, { late, Decimal(m_comm.GetCommPort()) }) +
+                                           L"\n\n" + LoadMessage(IDS_RUN_AGAIN));
     }
     Default();
 }
@@ -120,6 +126,7 @@ void CMainDialog::EndReadOut(RunEnd how)
     const std::wstring name = m_file.GetFilePath(), port = Decimal(m_comm.GetCommPort());
     const bool made = m_file.WasCreated();
     CloseTable();
+    m_bLateWatch = how != RunEnd::ProgramEnds;
 
     // Which table the user still has, when nothing came.
     const std::wstring untouched = m_nCount ? std::wstring()
@@ -157,6 +164,16 @@ void CMainDialog::EndReadOut(RunEnd how)
     }
     if (how != RunEnd::ProgramEnds && !text.empty())
         AfxPrompts().ShowError(m_hWnd, text);
+}
+
+void CMainDialog::NoteLateChar()
+{
+    if (!m_bLateWatch || m_nLate++ != 0)
+        return;
+    // The logger still has what did not reach the table: Delete asks first.
+    if (m_lastRun == LastRun::Good)
+        m_lastRun = LastRun::Incomplete;
+    AfxClock().SetTimer(m_hWnd, kLateTimer, kReadOutPeriod);
 }
 
 void CMainDialog::TakeTable()

@@ -29,6 +29,7 @@
 #define IDS_TABLE_KEPT              227
 #define IDS_TABLE_NOT_MADE          228
 #define IDS_RUN_AGAIN               229
+#define IDS_RUN_LATE                236
 #define IDS_CAUSE_UNWRITTEN         231
 #define IDS_CAUSE_LINE_ERRORS       232
 #define IDS_CAUSE_READS_FAILED      233

@@ -22,7 +22,7 @@ faults=(
   "1|a separator at the wrong position|readout/RecordFormatter.cpp|} else if (next == 6) {|} else if (next == 7) {|unit RecordFormatter.*"
   "2|a blank not turned into 0|readout/RecordFormatter.cpp|pos == 8) && ch == ' ')|pos == 8) && ch == 'x')|unit RecordFormatter.*"
   "3|a carriage return written|readout/RecordFormatter.cpp|result.writeChar = ch != '\\\\0' && ch != '\\\\r';|result.writeChar = ch != '\\\\0';|unit RecordFormatter.*"
-  "4|the timer period|readout/ReadOut.cpp|kReadOutPeriod = 2000;|kReadOutPeriod = 3000;|unit MainWindow.AReadOut*"
+  "4|the timer period|ui/MainDialog.h|kReadOutPeriod = 2000;|kReadOutPeriod = 3000;|unit MainWindow.AReadOut*"
   "5|the buttons enabled in another order|readout/ReadOut.cpp|kLockedButtons[] = { IDC_READ, IDC_SETUP, IDOK, IDC_ERASE };|kLockedButtons[] = { IDC_ERASE, IDC_SETUP, IDOK, IDC_READ };|unit MainWindow.ACommandGoesOut*"
   "6|the read-out command's bytes|link/LoggerCommands.h|\"(254.1.)\"|\"(254.1.) \"|unit MainWindow.AReadOut*"
   "7|the setting file's line end|settings/PortSetting.cpp|std::to_string(index) + '\\\\n'|std::to_string(index) + \"\\\\r\\\\n\"|unit PortSetting*"
@@ -88,6 +88,9 @@ faults=(
   "67|a wake that could not be posted never posted again|link/CommReader.cpp|        InterlockedExchange(&m_nWakePosted, 0);|        (void)0;|unit DriverReplay.*"
   "68|a read that says it brought more than asked not clamped|link/CommReader.cpp|const DWORD bytes = std::min(read.bytes, want);|const DWORD bytes = read.bytes;|unit DriverReplay.*"
   "69|reads failing on an answering port retried for ever in silence|link/CommReader.cpp|} else if (!m_bFailingRaised && now - m_failingSince >= kFailingMillis) {|} else if (false) {|unit DriverReplay.*"
+  "70|characters after a run's end dropped without a word|readout/ReadOut.cpp|        AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_RUN_LATE|        if (false) AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_RUN_LATE|unit MainWindow.CharactersAfter*"
+  "71|Delete not asking after characters came late|readout/ReadOut.cpp|    if (m_lastRun == LastRun::Good)\n        m_lastRun = LastRun::Incomplete;\n||unit MainWindow.CharactersAfter*"
+  "72|a command's answer taken for the last run's rest|link/Port.cpp|    m_bLateWatch = false;\n||unit MainWindow.CharactersAfter*"
 )
 
 [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"

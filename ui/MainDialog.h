@@ -61,6 +61,9 @@ protected:
     // How a run ends; the box that says so, if any, is shown here.
     enum class RunEnd { Silence, PortLost, ReadsFailing, ProgramEnds };
     void EndReadOut(RunEnd how);
+    // A character that came with no run: counted when the logger went on
+    // after the silence that ended the last run, and told once it stops.
+    void NoteLateChar();
     // Empties the table at the first character of a run: until then an
     // existing table keeps its content.
     void TakeTable();
@@ -132,6 +135,13 @@ protected:
     static constexpr ULONGLONG kFlushMillis = 250;
     uint32_t m_nBufferedChars = 0;
     ULONGLONG m_nLastFlush = 0;
+    // Characters after the last run's end, before the next command
+    // (NoteLateChar, OnTimer); SendCommand stops the watch.
+    bool m_bLateWatch = false;
+    uint32_t m_nLate = 0;
+    uint32_t m_nLateAtTick = 0;
+    static constexpr UINT_PTR kReadOutTimer = 1, kLateTimer = 2;
+    static constexpr UINT kReadOutPeriod = 2000;
     // How the last run of this program run ended, for the erase's question.
     enum class LastRun { None, Good, Nothing, PortLost, Incomplete };
     LastRun m_lastRun = LastRun::None;

@@ -103,6 +103,7 @@ public:
     using CMainDialog::m_comm;
     using CMainDialog::m_listPorts;
     using CMainDialog::m_nCount;
+    using CMainDialog::m_nLate;
     using CMainDialog::ReadOutRunning;
     using CMainDialog::SendCommand;
     using CMainDialog::StartReadOut;
@@ -110,7 +111,7 @@ public:
     std::shared_ptr<CScriptedPort> port;
 
     void Click(int id) { SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(id))); }
-    void Tick() { SendMessage(WM_TIMER, 1); }
+    void Tick(WPARAM timer = 1) { SendMessage(WM_TIMER, timer); }
     bool Locked() { return !::IsWindowEnabled(GetDlgItem(IDC_READ)) && !::IsWindowEnabled(GetDlgItem(IDC_ERASE)); }
     std::string Shown() { m_strBytes.Empty(); UpdateData(TRUE); return m_strBytes.Str(); }
     // The logger sends `text`: every character has had its event on return.
@@ -349,6 +350,40 @@ TEST_F(MainWindow, ASilentLoggerChangesNoTableSaysSoAndDeleteThenAsksFirst)
     EXPECT_THAT(prompts.seen[5], HasSubstr("ask: Beim letzten Auslesen kam nichts vom Logger. Nach dem L\xC3\xB6schen sind seine Daten endg\xC3\xBCltig verloren."));
     EXPECT_EQ(prompts.seen[5], prompts.seen[6]);
     EXPECT_EQ("dialog 129", prompts.seen[7]);
+}
+
+TEST_F(MainWindow, CharactersAfterARunHasEndedAreToldOnceTheyStopAndDeleteThenAsksFirst)
+{
+    Run([&](CProbedDialog& d) {
+        // The logger's bytes have had their events.
+        const auto handled = [&] { return PumpUntil([&] { return d.m_comm.GetInBufferCount() == 0; }, 5000); };
+        Read(d, "frueh.txt");
+        d.Receive(kRecord);
+        d.Tick(), d.Tick();
+        // The logger goes on after more than 2 s of silence, and again before the next tick.
+        d.Arrive(Data(kRecord));
+        ASSERT_TRUE(handled());
+        EXPECT_EQ((std::map<UINT_PTR, UINT>{ { 2, 2000 } }), clock.timers);
+        d.Tick(2);
+        d.Arrive(Data("\r\n"));
+        ASSERT_TRUE(handled());
+        d.Tick(2), d.Tick(2);
+        EXPECT_THAT(clock.timers, IsEmpty());
+        prompts.answers = { Yes(), Ok() };
+        d.Click(IDC_ERASE);
+        // What comes after a command is its answer; a tick queued before the kill says nothing.
+        d.Arrive(Data("ok"));
+        ASSERT_TRUE(handled());
+        d.Tick(2);
+        EXPECT_THAT(clock.timers, IsEmpty());
+    });
+    EXPECT_EQ(kRow, Content(dir / "frueh.txt"));
+    EXPECT_THAT(prompts.seen, ElementsAre(HasSubstr("chooser"),
+        "error: Nach dem Ende des Auslesens kamen noch 24 Zeichen vom Logger an COM 2. Sie stehen in keiner Tabelle: "
+        "der Logger hatte l\xC3\xA4nger als 2 Sekunden geschwiegen.\n24 more characters came from the logger on COM 2 "
+        "after the read-out had ended. They are in no table: the logger had been silent for more than 2 seconds.\n\n"
+        "Bitte noch einmal auslesen: der Logger hat seine Daten noch.\nPlease read out again: the logger still holds its data.",
+        HasSubstr("ask: Die Tabelle des letzten Auslesens ist unvollst\xC3\xA4ndig."), "dialog 129"));
 }
 
 TEST_F(MainWindow, EraseGoesOutAtTheNextWholeSecondUnlessAReadOutStartedMeanwhile)
