@@ -54,6 +54,6 @@ void CMainDialog::SendCommand(CString command)
     m_comm.SetOutput(command);
     // What comes now is the answer to this command, not the last run's rest.
     m_bLateWatch = false;
-    m_nLate = m_nLateAtTick = 0;
+    m_nLate = m_nLateAtTick = m_nLateTold = 0;
     AfxClock().KillTimer(m_hWnd, kLateTimer);
 }

@@ -13,6 +13,7 @@ void CMainDialog::OnErase()
     if (!OpenPortOrChoose(&CMainDialog::ReconnectPort))
         return;
     // After a read-out that went wrong the logger holds the only copy.
+    const uint32_t late = m_nLate;
     UINT question = 0;
     switch (m_lastRun) {
     case LastRun::Nothing: question = IDS_ERASE_AFTER_NOTHING; break;
@@ -31,6 +32,11 @@ void CMainDialog::OnErase()
     // cut by the discard, nor the logger erased while it sends.
     if (m_nRunsStarted != runs) {
         AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_ERASE_NOT_SENT));
+        return;
+    }
+    // Nor while the logger sends what no table holds, unless the user knew.
+    if (m_nLate != late) {
+        AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_ERASE_NOT_SENT_LATE));
         return;
     }
     SendCommand(kEraseCommand);

@@ -103,10 +103,10 @@ void CMainDialog::OnTimer(UINT_PTR nIDEvent)
             m_nLastCount = m_nCount;
     } else if (nIDEvent == kLateTimer && m_nLate != m_nLateAtTick) {
         m_nLateAtTick = m_nLate;
-    } else if (nIDEvent == kLateTimer && m_nLate != 0) {  // not a tick queued before the kill
+    } else if (nIDEvent == kLateTimer && m_nLate != m_nLateTold) {  // not a tick queued before the kill
         AfxClock().KillTimer(m_hWnd, kLateTimer);
-        const std::wstring late = Decimal(m_nLate);
-        m_nLate = m_nLateAtTick = 0;
+        const std::wstring late = Decimal(m_nLate - m_nLateTold);
+        m_nLateTold = m_nLate;
         AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_RUN_LATE, { late, Decimal(m_comm.GetCommPort()) }) +
                                            L"\n\n" + LoadMessage(IDS_RUN_AGAIN));
     }
@@ -168,7 +168,7 @@ void CMainDialog::EndReadOut(RunEnd how)
 
 void CMainDialog::NoteLateChar()
 {
-    if (!m_bLateWatch || m_nLate++ != 0)
+    if (!m_bLateWatch || m_nLate++ != m_nLateTold)
         return;
     // The logger still has what did not reach the table: Delete asks first.
     if (m_lastRun == LastRun::Good)

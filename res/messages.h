@@ -39,5 +39,6 @@
 #define IDS_ERASE_AFTER_LOSS        261
 #define IDS_ERASE_AFTER_INCOMPLETE  262
 #define IDS_ERASE_NOT_SENT          263
+#define IDS_ERASE_NOT_SENT_LATE     264
 #define IDS_SETTING_NOT_SAVED       230
 #define IDS_PORT_HELD               240

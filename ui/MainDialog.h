@@ -135,11 +135,13 @@ protected:
     static constexpr ULONGLONG kFlushMillis = 250;
     uint32_t m_nBufferedChars = 0;
     ULONGLONG m_nLastFlush = 0;
-    // Characters after the last run's end, before the next command
-    // (NoteLateChar, OnTimer); SendCommand stops the watch.
+    // Characters after the last run's end, before the next command: all of
+    // them (NoteLateChar), those at the late timer's last tick, and those
+    // already told (OnTimer). SendCommand stops the watch.
     bool m_bLateWatch = false;
     uint32_t m_nLate = 0;
     uint32_t m_nLateAtTick = 0;
+    uint32_t m_nLateTold = 0;
     static constexpr UINT_PTR kReadOutTimer = 1, kLateTimer = 2;
     static constexpr UINT kReadOutPeriod = 2000;
     // How the last run of this program run ended, for the erase's question.

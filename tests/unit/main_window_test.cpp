@@ -369,8 +369,13 @@ TEST_F(MainWindow, CharactersAfterARunHasEndedAreToldOnceTheyStopAndDeleteThenAs
         ASSERT_TRUE(handled());
         d.Tick(2), d.Tick(2);
         EXPECT_THAT(clock.timers, IsEmpty());
+        // More while the user confirms: the erase is not sent. Then it is.
+        prompts.answers = { Yes(), Ok(0, [&] { d.Arrive(Data("x")), handled(); }) };
+        d.Click(IDC_ERASE);
+        EXPECT_EQ("(254.1.)", Written());
         prompts.answers = { Yes(), Ok() };
         d.Click(IDC_ERASE);
+        EXPECT_EQ("(254.1.)(251.1.)", Written());
         // What comes after a command is its answer; a tick queued before the kill says nothing.
         d.Arrive(Data("ok"));
         ASSERT_TRUE(handled());
@@ -383,7 +388,9 @@ TEST_F(MainWindow, CharactersAfterARunHasEndedAreToldOnceTheyStopAndDeleteThenAs
         "der Logger hatte l\xC3\xA4nger als 2 Sekunden geschwiegen.\n24 more characters came from the logger on COM 2 "
         "after the read-out had ended. They are in no table: the logger had been silent for more than 2 seconds.\n\n"
         "Bitte noch einmal auslesen: der Logger hat seine Daten noch.\nPlease read out again: the logger still holds its data.",
-        HasSubstr("ask: Die Tabelle des letzten Auslesens ist unvollst\xC3\xA4ndig."), "dialog 129"));
+        HasSubstr("ask: Die Tabelle des letzten Auslesens ist unvollst\xC3\xA4ndig."), "dialog 129",
+        HasSubstr("error: Der Logger wurde nicht gel\xC3\xB6scht: er hat inzwischen noch Daten gesendet"), HasSubstr("ask:"),
+        "dialog 129"));
 }
 
 TEST_F(MainWindow, EraseGoesOutAtTheNextWholeSecondUnlessAReadOutStartedMeanwhile)
