@@ -22,6 +22,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::_;
+using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -39,9 +41,9 @@ struct Answer {
 };
 Answer Ok(int port = 0, std::function<void()> meanwhile = {}) { return { IDOK, L"", port, std::move(meanwhile) }; }
 Answer Cancel(std::function<void()> meanwhile = {}) { return { IDCANCEL, L"", 0, std::move(meanwhile) }; }
-Answer Yes() { return { IDYES }; }
-Answer No() { return { IDNO }; }
-Answer File(const fs::path& path) { return { IDOK, path.wstring() }; }
+Answer Yes() { return { IDYES, L"", 0, {} }; }
+Answer No() { return { IDNO, L"", 0, {} }; }
+Answer File(const fs::path& path) { return { IDOK, path.wstring(), 0, {} }; }
 
 class CScriptedPrompts : public CPrompts {
 public:
@@ -125,7 +127,7 @@ public:
     void Arrive(const ReadAnswer& answer)
     {
         port->Push(answer);
-        for (DWORD start = GetTickCount(); m_comm.GetInBufferCount() < answer.data.size() && GetTickCount() - start < 3000;)
+        for (DWORD start = GetTickCount(); static_cast<size_t>(m_comm.GetInBufferCount()) < answer.data.size() && GetTickCount() - start < 3000;)
             Sleep(10);
     }
 
@@ -218,9 +220,8 @@ TEST_F(MainWindow, StartsOnTheStoredPortAndWritesTheSettingOnlyWhenThereIsNone)
     fs::remove(dir / "vxsetup.ini");
     fs::create_directory(dir / "vxsetup.ini");
     Run([&](CProbedDialog& d) { EXPECT_EQ(2, d.m_comm.GetCommPort()); });
-    ASSERT_EQ(1u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
-    EXPECT_THAT(prompts.seen[0], HasSubstr("error: Die Einstellung kann nicht in \"" + (dir / "vxsetup.ini").string() +
-                                           "\" gespeichert werden; COM 2 wird nur bis zum Programmende benutzt."));
+    EXPECT_THAT(prompts.seen, ElementsAre(HasSubstr("error: Die Einstellung kann nicht in \"" + (dir / "vxsetup.ini").string() +
+                                                    "\" gespeichert werden; COM 2 wird nur bis zum Programmende benutzt.")));
 }
 
 TEST_F(MainWindow, SetupCancelChangesNothingAndOkStoresWhereTheProgramStartedAndReopens)
@@ -253,8 +254,7 @@ TEST_F(MainWindow, AMissingPortCanBeSwappedForOneThePcHas)
     // Cancel: the window opens with the port closed, as after the error box.
     Run([&](CProbedDialog& d) { EXPECT_FALSE(d.m_comm.GetPortOpen()); }, { { 3, L"\\Device\\Serial0" } });
     EXPECT_EQ("3\n", Content(dir / "vxsetup.ini"));
-    ASSERT_EQ(1u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
-    EXPECT_THAT(prompts.seen[0], HasSubstr("dialog 132: Die Schnittstelle COM 4 gibt es nicht.\nThe port COM 4 does not exist."));
+    EXPECT_THAT(prompts.seen, ElementsAre(HasSubstr("dialog 132: Die Schnittstelle COM 4 gibt es nicht.\nThe port COM 4 does not exist.")));
 
     prompts.answers = { Ok(7, [&] { port->openError = 0; }) };
     Run([&](CProbedDialog& d) {
@@ -267,9 +267,8 @@ TEST_F(MainWindow, AMissingPortCanBeSwappedForOneThePcHas)
     prompts.seen.clear();
     port->openError = ERROR_FILE_NOT_FOUND;
     Run([&](CProbedDialog&) {}, {});
-    ASSERT_EQ(1u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
-    EXPECT_THAT(prompts.seen[0], HasSubstr("error: Die Schnittstelle COM 7 gibt es nicht."));
-    EXPECT_THAT(prompts.seen[0], HasSubstr("Vorhandene Schnittstellen / Ports on this PC: keine / none"));
+    EXPECT_THAT(prompts.seen, ElementsAre(AllOf(HasSubstr("error: Die Schnittstelle COM 7 gibt es nicht."),
+                                                HasSubstr("Vorhandene Schnittstellen / Ports on this PC: keine / none"))));
 }
 
 TEST_F(MainWindow, AReadOutFromAPathGivesTheTableAndEndsAtTheFirstTickWithoutNews)
