@@ -22,7 +22,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::_;
 using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -369,7 +368,7 @@ TEST_F(MainWindow, CharactersAfterARunHasEndedAreToldOnceTheyStopAndDeleteThenAs
         d.Tick(2), d.Tick(2);
         EXPECT_THAT(clock.timers, IsEmpty());
         // More while the user confirms: the erase is not sent. Then it is.
-        prompts.answers = { Yes(), Ok(0, [&] { d.Arrive(Data("x")), handled(); }) };
+        prompts.answers = { Yes(), Ok(0, [&] { d.Arrive(Data("x")); handled(); }) };
         d.Click(IDC_ERASE);
         EXPECT_EQ("(254.1.)", Written());
         prompts.answers = { Yes(), Ok() };
