@@ -103,12 +103,8 @@ void CMainDialog::OnTimer(UINT_PTR nIDEvent)
             m_nLastCount = m_nCount;
     } else if (nIDEvent == kLateTimer && m_nLate != m_nLateAtTick) {
         m_nLateAtTick = m_nLate;
-    } else if (nIDEvent == kLateTimer && m_nLate != m_nLateTold) {  // not a tick queued before the kill
-        AfxClock().KillTimer(m_hWnd, kLateTimer);
-        const std::wstring late = Decimal(m_nLate - m_nLateTold);
-        m_nLateTold = m_nLate;
-        AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_RUN_LATE, { late, Decimal(m_comm.GetCommPort()) }) +
-                                           L"\n\n" + LoadMessage(IDS_RUN_AGAIN));
+    } else if (nIDEvent == kLateTimer) {
+        TellLateChars();
     }
     Default();
 }
@@ -174,6 +170,17 @@ void CMainDialog::NoteLateChar()
     if (m_lastRun == LastRun::Good)
         m_lastRun = LastRun::Incomplete;
     AfxClock().SetTimer(m_hWnd, kLateTimer, kReadOutPeriod);
+}
+
+void CMainDialog::TellLateChars()
+{
+    AfxClock().KillTimer(m_hWnd, kLateTimer);
+    if (m_nLate == m_nLateTold)  // a tick queued before the kill
+        return;
+    const std::wstring late = Decimal(m_nLate - m_nLateTold);
+    m_nLateTold = m_nLate;
+    AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_RUN_LATE, { late, Decimal(m_comm.GetCommPort()) }) + L"\n\n" +
+                                       LoadMessage(IDS_RUN_AGAIN));
 }
 
 void CMainDialog::TakeTable()

@@ -92,6 +92,7 @@ faults=(
   "71|Delete not asking after characters came late|readout/ReadOut.cpp|    if (m_lastRun == LastRun::Good)\n        m_lastRun = LastRun::Incomplete;\n||unit MainWindow.CharactersAfter*"
   "72|a command's answer taken for the last run's rest|link/Port.cpp|    m_bLateWatch = false;\n||unit MainWindow.CharactersAfter*"
   "73|the logger erased while it sends what no table holds|readout/Erase.cpp|    if (m_nLate != late) {|    if (false) {|unit MainWindow.CharactersAfter*"
+  "74|characters after a run's end not told on the way out|ui/MainDialog.cpp|    } else if (tell) {\n        TellLateChars();\n|    } else if (tell) {\n|unit MainWindow.CharactersAfter*"
 )
 
 [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"

@@ -97,11 +97,13 @@ HICON CMainDialog::OnQueryDragIcon()
     return m_hIcon;
 }
 
-void CMainDialog::ReleaseAll()
+void CMainDialog::ReleaseAll(bool tell)
 {
     if (ReadOutRunning()) {
         m_comm.DeliverReceived();
         EndReadOut(RunEnd::ProgramEnds);
+    } else if (tell) {
+        TellLateChars();
     }
     if (m_comm.GetPortOpen())
         m_comm.SetPortOpen(FALSE);
@@ -137,7 +139,7 @@ LRESULT CMainDialog::OnEndSession(WPARAM endingSession, LPARAM)
 {
     // Logoff or shutdown: the process may end as soon as this returns.
     if (endingSession)
-        ReleaseAll();
+        ReleaseAll(false);
     return 0;
 }
 

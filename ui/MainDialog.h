@@ -34,8 +34,9 @@ protected:
     LRESULT OnEndSession(WPARAM endingSession, LPARAM);
     LRESULT OnPowerBroadcast(WPARAM event, LPARAM);
     // Quit, Escape, the close box and logoff: every byte received goes into
-    // the table, then the table is closed, then the port.
-    void ReleaseAll();
+    // the table, then the table is closed, then the port. Characters that
+    // came after the last run are told, but not at logoff (`tell` false).
+    void ReleaseAll(bool tell = true);
 
     // The logger link: link/Port.cpp.
     void ConfigurePort();
@@ -62,8 +63,10 @@ protected:
     enum class RunEnd { Silence, PortLost, ReadsFailing, ProgramEnds };
     void EndReadOut(RunEnd how);
     // A character that came with no run: counted when the logger went on
-    // after the silence that ended the last run, and told once it stops.
+    // after the silence that ended the last run, and told once it stops
+    // (TellLateChars, from OnTimer or on the way out).
     void NoteLateChar();
+    void TellLateChars();
     // Empties the table at the first character of a run: until then an
     // existing table keeps its content.
     void TakeTable();

@@ -379,6 +379,13 @@ TEST_F(MainWindow, CharactersAfterARunHasEndedAreToldOnceTheyStopAndDeleteThenAs
         ASSERT_TRUE(handled());
         d.Tick(2);
         EXPECT_THAT(clock.timers, IsEmpty());
+        // Escape before the next tick: told on the way out.
+        Read(d, "spaet.txt");
+        d.Receive(kRecord);
+        d.Tick(), d.Tick();
+        d.Arrive(Data("7"));
+        ASSERT_TRUE(handled());
+        d.SendMessage(WM_COMMAND, IDCANCEL);
     });
     EXPECT_EQ(kRow, Content(dir / "frueh.txt"));
     EXPECT_THAT(prompts.seen, ElementsAre(HasSubstr("chooser"),
@@ -388,7 +395,7 @@ TEST_F(MainWindow, CharactersAfterARunHasEndedAreToldOnceTheyStopAndDeleteThenAs
         "Bitte noch einmal auslesen: der Logger hat seine Daten noch.\nPlease read out again: the logger still holds its data.",
         HasSubstr("ask: Die Tabelle des letzten Auslesens ist unvollst\xC3\xA4ndig."), "dialog 129",
         HasSubstr("error: Der Logger wurde nicht gel\xC3\xB6scht: er hat inzwischen noch Daten gesendet"), HasSubstr("ask:"),
-        "dialog 129"));
+        "dialog 129", HasSubstr("chooser"), HasSubstr("error: Nach dem Ende des Auslesens kamen noch 1 Zeichen")));
 }
 
 TEST_F(MainWindow, EraseGoesOutAtTheNextWholeSecondUnlessAReadOutStartedMeanwhile)
