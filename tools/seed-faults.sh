@@ -88,11 +88,12 @@ faults=(
   "67|a wake that could not be posted never posted again|link/CommReader.cpp|        InterlockedExchange(&m_nWakePosted, 0);|        (void)0;|unit DriverReplay.*"
   "68|a read that says it brought more than asked not clamped|link/CommReader.cpp|const DWORD bytes = std::min(read.bytes, want);|const DWORD bytes = read.bytes;|unit DriverReplay.*"
   "69|reads failing on an answering port retried for ever in silence|link/CommReader.cpp|} else if (!m_bFailingRaised && now - m_failingSince >= kFailingMillis) {|} else if (false) {|unit DriverReplay.*"
-  "70|characters after a run's end dropped without a word|readout/ReadOut.cpp|        AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_RUN_LATE|        if (false) AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_RUN_LATE|unit MainWindow.CharactersAfter*"
+  "70|characters after a run's end dropped without a word|readout/ReadOut.cpp|    AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_RUN_LATE|    if (false) AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_RUN_LATE|unit MainWindow.CharactersAfter*"
   "71|Delete not asking after characters came late|readout/ReadOut.cpp|    if (m_lastRun == LastRun::Good)\n        m_lastRun = LastRun::Incomplete;\n||unit MainWindow.CharactersAfter*"
   "72|a command's answer taken for the last run's rest|link/Port.cpp|    m_bLateWatch = false;\n||unit MainWindow.CharactersAfter*"
   "73|the logger erased while it sends what no table holds|readout/Erase.cpp|    if (m_nLate != late) {|    if (false) {|unit MainWindow.CharactersAfter*"
   "74|characters after a run's end not told on the way out|ui/MainDialog.cpp|    } else if (tell) {\n        TellLateChars();\n|    } else if (tell) {\n|unit MainWindow.CharactersAfter*"
+  "75|a timer tick queued before its kill taken for news|readout/ReadOut.cpp|    if (m_nLate == m_nLateTold)  // a tick queued before the kill\n        return;\n||unit MainWindow.CharactersAfter*"
 )
 
 [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"
