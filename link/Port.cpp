@@ -8,6 +8,9 @@
 
 void CMainDialog::ConfigurePort()
 {
+    // Another port, or the same opened again: what comes now is no run's rest.
+    TellLateChars();
+    m_bLateWatch = false;
     if (m_comm.GetPortOpen())
         m_comm.SetPortOpen(FALSE);
     // The port number is the index plus one, in 16 bits: index 0 is COM 1.
@@ -54,6 +57,6 @@ void CMainDialog::SendCommand(CString command)
     m_comm.SetOutput(command);
     // What comes now is the answer to this command, not the last run's rest.
     m_bLateWatch = false;
-    m_nLate = m_nLateAtTick = m_nLateTold = 0;
+    m_nLate = m_nLateAtTick = 0;
     AfxClock().KillTimer(m_hWnd, kLateTimer);
 }

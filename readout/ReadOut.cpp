@@ -164,7 +164,7 @@ void CMainDialog::EndReadOut(RunEnd how)
 
 void CMainDialog::NoteLateChar()
 {
-    if (!m_bLateWatch || m_nLate++ != m_nLateTold)
+    if (!m_bLateWatch || m_nLate++ != 0)
         return;
     // The logger still has what did not reach the table: Delete asks first.
     if (m_lastRun == LastRun::Good)
@@ -175,12 +175,12 @@ void CMainDialog::NoteLateChar()
 void CMainDialog::TellLateChars()
 {
     AfxClock().KillTimer(m_hWnd, kLateTimer);
-    if (m_nLate == m_nLateTold)  // a tick queued before the kill
+    if (!m_bLateWatch || m_nLate == 0)  // nothing to tell, or a tick queued before the kill
         return;
-    const std::wstring late = Decimal(m_nLate - m_nLateTold);
-    m_nLateTold = m_nLate;
-    AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_RUN_LATE, { late, Decimal(m_comm.GetCommPort()) }) + L"\n\n" +
-                                       LoadMessage(IDS_RUN_AGAIN));
+    // Once a run: a logger that keeps sending on its own is not to nag.
+    m_bLateWatch = false;
+    AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_RUN_LATE, { Decimal(m_nLate), Decimal(m_comm.GetCommPort()) }) +
+                                       L"\n\n" + LoadMessage(IDS_RUN_AGAIN));
 }
 
 void CMainDialog::TakeTable()

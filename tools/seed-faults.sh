@@ -90,10 +90,12 @@ faults=(
   "69|reads failing on an answering port retried for ever in silence|link/CommReader.cpp|} else if (!m_bFailingRaised && now - m_failingSince >= kFailingMillis) {|} else if (false) {|unit DriverReplay.*"
   "70|characters after a run's end dropped without a word|readout/ReadOut.cpp|    AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_RUN_LATE|    if (false) AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_RUN_LATE|unit MainWindow.CharactersAfter*"
   "71|Delete not asking after characters came late|readout/ReadOut.cpp|    if (m_lastRun == LastRun::Good)\n        m_lastRun = LastRun::Incomplete;\n||unit MainWindow.CharactersAfter*"
-  "72|a command's answer taken for the last run's rest|link/Port.cpp|    m_bLateWatch = false;\n||unit MainWindow.CharactersAfter*"
+  "72|a command's answer taken for the last run's rest|link/Port.cpp|    m_bLateWatch = false;\n    m_nLate = m_nLateAtTick = 0;|    m_nLate = m_nLateAtTick = 0;|unit MainWindow.CharactersAfter*"
   "73|the logger erased while it sends what no table holds|readout/Erase.cpp|    if (m_nLate != late) {|    if (false) {|unit MainWindow.CharactersAfter*"
   "74|characters after a run's end not told on the way out|ui/MainDialog.cpp|    } else if (tell) {\n        TellLateChars();\n|    } else if (tell) {\n|unit MainWindow.CharactersAfter*"
-  "75|a timer tick queued before its kill taken for news|readout/ReadOut.cpp|    if (m_nLate == m_nLateTold)  // a tick queued before the kill\n        return;\n||unit MainWindow.CharactersAfter*"
+  "75|a timer tick queued before its kill taken for news|readout/ReadOut.cpp|    AfxClock().KillTimer(m_hWnd, kLateTimer);\n    if (!m_bLateWatch |    AfxClock().KillTimer(m_hWnd, kLateTimer);\n    if (false && !m_bLateWatch |unit MainWindow.CharactersAfter*"
+  "76|a port opened anew still watched for the last run's rest|link/Port.cpp|    TellLateChars();\n    m_bLateWatch = false;\n||unit MainWindow.CharactersAfter*"
+  "77|characters after a run's end told again and again|readout/ReadOut.cpp|    m_bLateWatch = false;\n    AfxPrompts()|    AfxPrompts()|unit MainWindow.CharactersAfter*"
 )
 
 [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"

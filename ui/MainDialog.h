@@ -63,8 +63,8 @@ protected:
     enum class RunEnd { Silence, PortLost, ReadsFailing, ProgramEnds };
     void EndReadOut(RunEnd how);
     // A character that came with no run: counted when the logger went on
-    // after the silence that ended the last run, and told once it stops
-    // (TellLateChars, from OnTimer or on the way out).
+    // after the silence that ended the last run, and told once, when it
+    // stops (TellLateChars: from OnTimer, ConfigurePort or on the way out).
     void NoteLateChar();
     void TellLateChars();
     // Empties the table at the first character of a run: until then an
@@ -138,13 +138,12 @@ protected:
     static constexpr ULONGLONG kFlushMillis = 250;
     uint32_t m_nBufferedChars = 0;
     ULONGLONG m_nLastFlush = 0;
-    // Characters after the last run's end, before the next command: all of
-    // them (NoteLateChar), those at the late timer's last tick, and those
-    // already told (OnTimer). SendCommand stops the watch.
+    // Characters after the last run's end (NoteLateChar), and at the late
+    // timer's last tick (OnTimer). EndReadOut starts the watch; the box,
+    // a command or another port end it.
     bool m_bLateWatch = false;
     uint32_t m_nLate = 0;
     uint32_t m_nLateAtTick = 0;
-    uint32_t m_nLateTold = 0;
     static constexpr UINT_PTR kReadOutTimer = 1, kLateTimer = 2;
     static constexpr UINT kReadOutPeriod = 2000;
     // How the last run of this program run ended, for the erase's question.

@@ -350,52 +350,64 @@ TEST_F(MainWindow, ASilentLoggerChangesNoTableSaysSoAndDeleteThenAsksFirst)
     EXPECT_EQ("dialog 129", prompts.seen[7]);
 }
 
-TEST_F(MainWindow, CharactersAfterARunHasEndedAreToldOnceTheyStopAndDeleteThenAsksFirst)
+TEST_F(MainWindow, CharactersAfterARunHasEndedAreToldOnceAndDeleteThenAsksFirst)
 {
     Run([&](CProbedDialog& d) {
         // The logger's bytes have had their events.
         const auto handled = [&] { return PumpUntil([&] { return d.m_comm.GetInBufferCount() == 0; }, 5000); };
-        Read(d, "frueh.txt");
-        d.Receive(kRecord);
-        d.Tick(), d.Tick();
-        // The logger goes on after more than 2 s of silence, and again before the next tick.
-        d.Arrive(Data(kRecord));
-        ASSERT_TRUE(handled());
+        // The logger goes on after more than 2 s of silence.
+        const auto late = [&](const char* name, const std::string& rest) {
+            Read(d, name);
+            d.Receive(kRecord);
+            d.Tick(), d.Tick();
+            d.Arrive(Data(rest));
+            return handled();
+        };
+        ASSERT_TRUE(late("frueh.txt", kRecord));
         EXPECT_EQ((std::map<UINT_PTR, UINT>{ { 2, 2000 } }), clock.timers);
-        d.Tick(2);
-        d.Arrive(Data("\r\n"));
-        ASSERT_TRUE(handled());
-        d.Tick(2), d.Tick(2);
-        EXPECT_THAT(clock.timers, IsEmpty());
-        // More while the user confirms: the erase is not sent. Then it is.
+        // More while the user confirms: the erase is not sent. Then it is, and what
+        // comes after it is its answer.
         prompts.answers = { Yes(), Ok(0, [&] { d.Arrive(Data("x")); handled(); }) };
         d.Click(IDC_ERASE);
         EXPECT_EQ("(254.1.)", Written());
         prompts.answers = { Yes(), Ok() };
         d.Click(IDC_ERASE);
         EXPECT_EQ("(254.1.)(251.1.)", Written());
-        // What comes after a command is its answer; a tick queued before the kill says nothing.
         d.Arrive(Data("ok"));
         ASSERT_TRUE(handled());
-        d.Tick(2);
         EXPECT_THAT(clock.timers, IsEmpty());
-        // Escape before the next tick: told on the way out.
-        Read(d, "spaet.txt");
-        d.Receive(kRecord);
-        d.Tick(), d.Tick();
-        d.Arrive(Data("7"));
+
+        // Told at the first tick without more, once; ticks queued before the kill say nothing.
+        ASSERT_TRUE(late("zwei.txt", kRecord));
+        d.Tick(2);
+        d.Arrive(Data("\r\n"));
         ASSERT_TRUE(handled());
+        d.Tick(2), d.Tick(2);
+        d.Arrive(Data("more"));
+        ASSERT_TRUE(handled());
+        EXPECT_THAT(clock.timers, IsEmpty());
+        d.Tick(2), d.Tick(2);
+        // Told by Setup, which opens the port anew, and on the way out.
+        ASSERT_TRUE(late("drei.txt", "7"));
+        prompts.answers = { Ok(1) };
+        d.Click(IDC_SETUP);
+        d.Arrive(Data("other device"));
+        ASSERT_TRUE(handled());
+        EXPECT_THAT(clock.timers, IsEmpty());
+        ASSERT_TRUE(late("vier.txt", "77"));
         d.SendMessage(WM_COMMAND, IDCANCEL);
     });
     EXPECT_EQ(kRow, Content(dir / "frueh.txt"));
-    EXPECT_THAT(prompts.seen, ElementsAre(HasSubstr("chooser"),
+    const auto told = [](const char* count) { return HasSubstr("error: Nach dem Ende des Auslesens kamen noch " + std::string(count)); };
+    EXPECT_THAT(prompts.seen, ElementsAre(
+        HasSubstr("chooser"), HasSubstr("ask: Die Tabelle des letzten Auslesens ist unvollst\xC3\xA4ndig."), "dialog 129",
+        HasSubstr("error: Der Logger wurde nicht gel\xC3\xB6scht: er hat inzwischen noch Daten gesendet"), HasSubstr("ask:"),
+        "dialog 129", HasSubstr("chooser"),
         "error: Nach dem Ende des Auslesens kamen noch 24 Zeichen vom Logger an COM 2. Sie stehen in keiner Tabelle: "
         "der Logger hatte l\xC3\xA4nger als 2 Sekunden geschwiegen.\n24 more characters came from the logger on COM 2 "
         "after the read-out had ended. They are in no table: the logger had been silent for more than 2 seconds.\n\n"
         "Bitte noch einmal auslesen: der Logger hat seine Daten noch.\nPlease read out again: the logger still holds its data.",
-        HasSubstr("ask: Die Tabelle des letzten Auslesens ist unvollst\xC3\xA4ndig."), "dialog 129",
-        HasSubstr("error: Der Logger wurde nicht gel\xC3\xB6scht: er hat inzwischen noch Daten gesendet"), HasSubstr("ask:"),
-        "dialog 129", HasSubstr("chooser"), HasSubstr("error: Nach dem Ende des Auslesens kamen noch 1 Zeichen")));
+        HasSubstr("chooser"), "dialog 131", told("1 Zeichen vom Logger an COM 2."), HasSubstr("chooser"), told("2 Zeichen")));
 }
 
 TEST_F(MainWindow, EraseGoesOutAtTheNextWholeSecondUnlessAReadOutStartedMeanwhile)
