@@ -40,7 +40,7 @@ public:
     std::string written;
 
     ~CScriptedPort() override { CloseHandle(abort); }
-    DWORD Open(int) override { return openError; }
+    DWORD Open(int) override { return Locked([&] { purges = 0; return openError; }); }  // a new handle's count
     DWORD Configure(const CommSettings&, DWORD) override { return configureError; }
     void Close() override { Log("close"); }
     Result Status(DWORD* lineErrors, DWORD* waiting) override

@@ -126,8 +126,10 @@ public:
     void Arrive(const ReadAnswer& answer)
     {
         port->Push(answer);
-        for (DWORD start = GetTickCount(); static_cast<size_t>(m_comm.GetInBufferCount()) < answer.data.size() && GetTickCount() - start < 3000;)
+        const auto arrived = [&] { return static_cast<size_t>(m_comm.GetInBufferCount()) >= answer.data.size(); };
+        for (DWORD start = GetTickCount(); !arrived() && GetTickCount() - start < 3000;)
             Sleep(10);
+        EXPECT_TRUE(arrived()) << "the driver's bytes did not reach the control";
     }
 
 protected:
