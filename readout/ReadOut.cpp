@@ -101,10 +101,11 @@ void CMainDialog::OnTimer(UINT_PTR nIDEvent)
             EndReadOut(RunEnd::Silence);
         else
             m_nLastCount = m_nCount;
-    } else if (nIDEvent == kLateTimer && m_nLate != m_nLateAtTick) {
-        m_nLateAtTick = m_nLate;
     } else if (nIDEvent == kLateTimer) {
-        TellLateChars();
+        if (m_nLate == m_nLateAtTick)
+            TellLateChars();
+        else
+            m_nLateAtTick = m_nLate;
     }
     Default();
 }
