@@ -4,6 +4,7 @@
 #include "fw/fwres.h"
 
 #include <algorithm>
+#include <shlobj.h>
 
 CFile::~CFile()
 {
@@ -128,6 +129,29 @@ void CFile::SetLength(unsigned long long length)
 bool CFile::Remove(const std::wstring& fileName)
 {
     return DeleteFileW(fileName.c_str()) != 0;
+}
+
+bool FolderTakesFiles(const std::wstring& folder)
+{
+    const std::wstring probe = folder + L"\\~vorlix-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    const HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
+}
+
+std::wstring ShellFolder(int csidl)
+{
+    wchar_t path[MAX_PATH] = L"";
+    return SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) ? path : L"";
+}
+
+std::wstring FolderOf(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? L"." : path.substr(0, slash);
 }
 
 void CFile::Close()

@@ -66,6 +66,16 @@ private:
     size_t m_nBufferSize = 0;
 };
 
+// Whether a file can be made in `folder` (a read-only folder, Program Files
+// or one that Controlled Folder Access guards cannot take one). Finds out by
+// making one, which is gone again when its handle closes.
+bool FolderTakesFiles(const std::wstring& folder);
+// A folder of the user's as the shell names it (CSIDL_LOCAL_APPDATA,
+// CSIDL_PERSONAL, ...); empty when the system gives none.
+std::wstring ShellFolder(int csidl);
+// The folder part of `path`, without its last separator.
+std::wstring FolderOf(const std::wstring& path);
+
 class CArchive {
 public:
     enum Mode { load, store };

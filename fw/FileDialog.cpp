@@ -55,7 +55,15 @@ INT_PTR CFileDialog::DoModal()
     m_ofn.lpstrFile = &buffer[0];
     m_ofn.nMaxFile = static_cast<DWORD>(buffer.size());
     m_ofn.lpstrDefExt = m_defaultExt.empty() ? nullptr : m_defaultExt.c_str();
+    // The open-style chooser moves the working directory to the folder picked,
+    // whatever its flags say, and a folder in use there keeps a USB stick from
+    // being ejected: it goes back where it was.
+    const DWORD length = ::GetCurrentDirectoryW(0, nullptr);
+    std::wstring before(length, L'\0');
+    ::GetCurrentDirectoryW(length, &before[0]);
     const BOOL ok = m_bOpenFileDialog ? GetOpenFileNameW(&m_ofn) : GetSaveFileNameW(&m_ofn);
+    if (length > 0)
+        ::SetCurrentDirectoryW(before.c_str());
     m_ofn.lpstrFile = nullptr;
     if (!ok)
         return IDCANCEL;

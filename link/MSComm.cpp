@@ -16,6 +16,28 @@ constexpr UINT kWakeMessage = WM_APP + 0x3F01;
 // Events raised per wake message; the rest follow in the next one, so that
 // the GUI thread's other messages keep flowing during a long burst.
 constexpr int kEventsPerWake = 512;
+// An open that takes longer than this dispatches the thread's messages while it waits.
+constexpr DWORD kSlowOpenMillis = 250;
+
+// An open on a thread of its own, which keeps the job alive. A job the control
+// gave up on closes the port it opened after all.
+struct OpenJob {
+    std::shared_ptr<CPortIo> io;
+    int port = 0;
+    DWORD error = 0;
+    enum : LONG { running, done, givenUp };
+    volatile LONG state = running;
+};
+
+DWORD WINAPI OpenMain(void* param)
+{
+    const std::unique_ptr<std::shared_ptr<OpenJob>> holder(static_cast<std::shared_ptr<OpenJob>*>(param));
+    OpenJob& job = **holder;
+    job.error = job.io->Open(job.port);
+    if (InterlockedCompareExchange(&job.state, OpenJob::done, OpenJob::running) == OpenJob::givenUp && job.error == 0)
+        job.io->Close();
+    return 0;
+}
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CMSComm, CWnd)
@@ -40,12 +62,22 @@ BOOL CMSComm::Create(const char* windowName, DWORD style, const RECT& rect, CWnd
 
 // ---- Errors ------------------------------------------------------------------
 
-void CMSComm::ThrowPortError(UINT messageId, DWORD error) const
+std::wstring CMSComm::PortErrorText(UINT messageId, DWORD error) const
 {
     std::wstring text = LoadMessage(messageId, { Decimal(m_nCommPort) });
     if (error != 0)
         text += L"\n\n" + SystemErrorText(error);
-    throw CException(text);
+    return text;
+}
+
+void CMSComm::ThrowPortError(UINT messageId, DWORD error) const
+{
+    throw CException(PortErrorText(messageId, error));
+}
+
+void CMSComm::ThrowUnusable(UINT messageId, DWORD error) const
+{
+    throw CPortUnusable(PortErrorText(messageId, error));
 }
 
 void CMSComm::RequireOpen()
@@ -107,33 +139,35 @@ void CMSComm::SetPortOpen(BOOL open)
         m_bLost = false;
         return;
     }
-    if (GetPortOpen())
+    if (GetPortOpen() || m_bOpening)
         ThrowPortError(IDS_PORT_ALREADY_OPEN, 0);
     if (!m_hWnd)
         throw CException(LoadMessage(IDS_CONTROL_NOT_READY));
     if (m_nCommPort < 1 || m_nCommPort > 255)
-        throw CPortMissing(LoadMessage(IDS_PORT_NUMBER_INVALID, { Decimal(m_nCommPort) }));
+        throw CPortUnusable(LoadMessage(IDS_PORT_NUMBER_INVALID, { Decimal(m_nCommPort) }));
     CommSettings settings;
     ParseCommSettings(m_strSettings, settings);  // checked when it was set
 
     std::shared_ptr<CPortIo> io = m_makePortIo();
-    if (const DWORD error = io->Open(m_nCommPort)) {
+    DWORD error = 0;
+    if (!OpenAside(io, &error))
+        return;  // closed meanwhile: the window is going
+    if (error) {
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_BAD_PATHNAME ||
             error == ERROR_INVALID_NAME || error == ERROR_BAD_UNIT || error == ERROR_DEV_NOT_EXIST)
-            throw CPortMissing(LoadMessage(IDS_PORT_NOT_THERE, { Decimal(m_nCommPort) }) + L"\n\n" +
-                               SystemErrorText(error));
+            ThrowUnusable(IDS_PORT_NOT_THERE, error);
         if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_BUSY) {
             // Not another program: our own reader of before, whose read the driver never gave back.
             if (error == ERROR_ACCESS_DENIED && m_nHeldPort == m_nCommPort && !m_heldReader.expired())
-                ThrowPortError(IDS_PORT_HELD, error);
-            ThrowPortError(IDS_PORT_BUSY, error);
+                ThrowUnusable(IDS_PORT_HELD, error);
+            ThrowUnusable(IDS_PORT_BUSY, error);
         }
-        ThrowPortError(IDS_PORT_CANNOT_OPEN, error);
+        ThrowUnusable(IDS_PORT_CANNOT_OPEN, error);
     }
     // A port that opens but refuses its settings is no lost one, whatever the error says.
-    if (const DWORD error = io->Configure(settings, static_cast<DWORD>(m_nInBufferSize))) {
+    if ((error = io->Configure(settings, static_cast<DWORD>(m_nInBufferSize))) != 0) {
         io->Close();
-        ThrowPortError(IDS_PORT_NOT_CONFIGURED, error);
+        ThrowUnusable(IDS_PORT_NOT_CONFIGURED, error);
     }
     auto reader = std::make_shared<CCommReader>(io, m_hWnd, kWakeMessage, static_cast<size_t>(m_nInBufferSize));
     reader->SetThreshold(m_nRThreshold);
@@ -145,6 +179,49 @@ void CMSComm::SetPortOpen(BOOL open)
     m_nFailedReads = 0;
 }
 
+bool CMSComm::OpenAside(const std::shared_ptr<CPortIo>& io, DWORD* error)
+{
+    auto job = std::make_shared<OpenJob>();
+    job->io = io;
+    job->port = m_nCommPort;
+    auto* param = new std::shared_ptr<OpenJob>(job);
+    const HANDLE thread = ::CreateThread(nullptr, 0, OpenMain, param, 0, nullptr);
+    if (!thread) {
+        delete param;
+        *error = io->Open(m_nCommPort);
+        return true;
+    }
+    // A Bluetooth port can take 20 s to open or to fail: meanwhile the window
+    // paints and can be moved, and a close gives the open up.
+    m_bOpening = true;
+    m_bOpenGivenUp = false;
+    if (::WaitForSingleObject(thread, kSlowOpenMillis) == WAIT_TIMEOUT) {
+        if (m_slowOpen)
+            m_slowOpen(true);
+        while (!m_bOpenGivenUp &&
+               ::MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) != WAIT_OBJECT_0) {
+            MSG msg;
+            while (!m_bOpenGivenUp && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+        }
+        if (m_slowOpen)
+            m_slowOpen(false);
+    }
+    ::CloseHandle(thread);
+    m_bOpening = false;
+    if (m_bOpenGivenUp) {
+        // Done after all, but no longer wanted: closed here, else by the thread.
+        if (InterlockedCompareExchange(&job->state, OpenJob::givenUp, OpenJob::running) == OpenJob::done &&
+            job->error == 0)
+            io->Close();
+        return false;
+    }
+    *error = job->error;
+    return true;
+}
+
 void CMSComm::Reconnect()
 {
     if (!m_bLost || GetPortOpen())
@@ -153,12 +230,13 @@ void CMSComm::Reconnect()
         SetPortOpen(TRUE);
     } catch (const CException& e) {
         m_bLost = true;
-        throw CPortMissing(LoadMessage(IDS_PORT_NOT_BACK, { Decimal(m_nCommPort) }) + L"\n\n" + e.GetDescription());
+        throw CPortUnusable(LoadMessage(IDS_PORT_NOT_BACK, { Decimal(m_nCommPort) }) + L"\n\n" + e.GetDescription());
     }
 }
 
 void CMSComm::ClosePort()
 {
+    m_bOpenGivenUp = m_bOpening;
     if (!m_reader)
         return;
     m_nFailedReads = m_reader->FailedReads();

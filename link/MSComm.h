@@ -25,9 +25,10 @@
 class CCommReader;
 class CPortIo;
 
-// The port to be opened is not on this PC (or not back after a loss), or its
-// number cannot be one: the user may choose another.
-class CPortMissing : public CException {
+// The port cannot be opened: it is not on this PC (or not back after a loss),
+// its number cannot be one, it is in use, or it refuses its settings. The user
+// may choose another.
+class CPortUnusable : public CException {
 public:
     using CException::CException;
 };
@@ -46,6 +47,9 @@ public:
     BOOL Create(const char* windowName, DWORD style, const RECT& rect, CWnd* parent, UINT id);
     // Where the port's Win32 calls go; unit tests replay a driver here.
     void SetPortIoFactory(std::function<std::shared_ptr<CPortIo>()> factory) { m_makePortIo = std::move(factory); }
+    // Called with true when an open turns out slow (the window answers while it
+    // waits), and with false when it is over.
+    void SetSlowOpen(std::function<void(bool)> slowOpen) { m_slowOpen = std::move(slowOpen); }
 
     void SetCommPort(short port);
     short GetCommPort() const { return m_nCommPort; }
@@ -93,14 +97,21 @@ protected:
 
 private:
     void ClosePort();
+    // Opens `io` on a thread of its own, dispatching the thread's messages
+    // meanwhile once it takes long; *error is what the open gave. False when
+    // the port was closed meanwhile: the open is given up.
+    bool OpenAside(const std::shared_ptr<CPortIo>& io, DWORD* error);
     // Raises up to `most` pending events of `reader`, its own copy: a loss among
     // them resets m_reader. False when none is left or the port went meanwhile.
     bool RaiseEvents(std::shared_ptr<CCommReader> reader, int most);
     // The device is gone: the port is closed and IsPortLost() holds.
     void LosePort();
-    // Throws the message `messageId` (an IDS_PORT_... text) for this port; the
+    // The message `messageId` (an IDS_PORT_... text) for this port; the
     // system's wording of `error` follows unless it is 0.
+    std::wstring PortErrorText(UINT messageId, DWORD error) const;
     [[noreturn]] void ThrowPortError(UINT messageId, DWORD error) const;
+    // The same, as CPortUnusable: the port could not be opened.
+    [[noreturn]] void ThrowUnusable(UINT messageId, DWORD error) const;
 
     // All members are the GUI thread's own; the reader shares nothing else.
     short m_nCommPort = 1;
@@ -110,9 +121,11 @@ private:
     short m_nRThreshold = 0;
     short m_nCommEvent = 0;  // the event being raised
     bool m_bLost = false;
+    bool m_bOpening = false, m_bOpenGivenUp = false;  // OpenAside waits; a close came meanwhile
     unsigned long m_nFailedReads = 0;  // GetFailedReads() of the port last closed
 
     std::function<std::shared_ptr<CPortIo>()> m_makePortIo;
+    std::function<void(bool)> m_slowOpen;
     std::shared_ptr<CPortIo> m_io;         // the open port; null while closed
     std::shared_ptr<CCommReader> m_reader;  // its reader; null while closed
     // The reader last closed, and its port: alive while it holds the port, after a

@@ -24,9 +24,15 @@ void CMainDialog::ConfigurePort()
     m_comm.SetInputLen(1);
 }
 
-void CMainDialog::ReconnectPort()
+void CMainDialog::ReopenPort()
 {
-    m_comm.Reconnect();
+    if (m_comm.GetPortOpen())
+        return;
+    // After a lost connection the adapter may be back under its name.
+    if (m_comm.IsPortLost())
+        m_comm.Reconnect();
+    else
+        ConfigurePort();
 }
 
 bool CMainDialog::OpenPortOrChoose(void (CMainDialog::*open)())
@@ -34,20 +40,24 @@ bool CMainDialog::OpenPortOrChoose(void (CMainDialog::*open)())
     try {
         (this->*open)();
         return true;
-    } catch (const CPortMissing& e) {
+    } catch (const CPortUnusable& e) {
         const std::vector<ComPortName> ports = m_listPorts();
         if (ports.empty()) {
-            AfxPrompts().ShowError(m_hWnd, e.GetDescription() + L"\n\n" +
-                                               LoadMessage(IDS_PORTS_ON_THIS_PC, { LoadMessage(IDS_PORTS_NONE) }));
+            Tell(e.GetDescription() + L"\n\n" + LoadMessage(IDS_PORTS_ON_THIS_PC, { LoadMessage(IDS_PORTS_NONE) }));
             return false;
         }
-        CPortChoiceDialog choice(e.GetDescription(), ports);
-        if (AfxPrompts().RunModal(choice) != IDOK)
-            return false;
-        m_portDlg.m_nPort = choice.m_nChosen - 1;
-        StorePortSetting();
-        return OpenPortOrChoose(&CMainDialog::ConfigurePort);
+        return UseAnotherPort(e.GetDescription(), ports);
     }
+}
+
+bool CMainDialog::UseAnotherPort(const std::wstring& problem, const std::vector<ComPortName>& ports)
+{
+    CPortChoiceDialog choice(problem, ports);
+    if (AfxPrompts().RunModal(choice) != IDOK)
+        return false;
+    m_portDlg.m_nPort = choice.m_nChosen - 1;
+    StorePortSetting();
+    return OpenPortOrChoose(&CMainDialog::ConfigurePort);
 }
 
 void CMainDialog::SendCommand(CString command)

@@ -7,10 +7,12 @@
 #include "ui/ConfirmEraseDialog.h"
 #include "ui/MainDialog.h"
 
+#include <utility>
+
 void CMainDialog::OnErase()
 {
-    // After a lost connection the adapter may be back under its name.
-    if (!OpenPortOrChoose(&CMainDialog::ReconnectPort))
+    // A port closed or lost before may be back, or another may be chosen.
+    if (!OpenPortOrChoose(&CMainDialog::ReopenPort))
         return;
     // After a read-out that went wrong the logger holds the only copy.
     const uint32_t late = m_nLate;
@@ -27,19 +29,32 @@ void CMainDialog::OnErase()
     if (AfxPrompts().RunModal(confirm) != IDOK)
         return;
     const uint32_t runs = m_nRunsStarted;
+    ++m_nErasePauses;
     WaitNextSecond();
-    // A read-out started in the pause has the line now: its reply must not be
-    // cut by the discard, nor the logger erased while it sends.
-    if (m_nRunsStarted != runs) {
-        AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_ERASE_NOT_SENT));
+    // Quit clicked meanwhile ends the program once the last pause is over.
+    const bool quit = --m_nErasePauses == 0 && std::exchange(m_bQuitAfterErase, false);
+    // The session ends: nothing is erased, and nothing is said.
+    if (m_bLoggingOff)
         return;
+    try {
+        // A read-out started in the pause has the line now: its reply must not
+        // be cut by the discard, nor the logger erased while it sends.
+        if (m_nRunsStarted != runs)
+            Tell(LoadMessage(IDS_ERASE_NOT_SENT));
+        // Nor while the logger sends what no table holds, unless the user knew.
+        else if (m_nLate != late)
+            Tell(LoadMessage(IDS_ERASE_NOT_SENT_LATE));
+        else
+            SendCommand(kEraseCommand);
+    } catch (const CException& e) {
+        if (!quit)
+            throw;
+        Tell(e.GetDescription());  // told before the program ends all the same
     }
-    // Nor while the logger sends what no table holds, unless the user knew.
-    if (m_nLate != late) {
-        AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_ERASE_NOT_SENT_LATE));
-        return;
+    if (quit) {
+        ReleaseAll();
+        CDialog::OnOK();
     }
-    SendCommand(kEraseCommand);
 }
 
 void CMainDialog::WaitNextSecond()
@@ -49,7 +64,7 @@ void CMainDialog::WaitNextSecond()
     // The window stays alive meanwhile: every message of the thread is
     // dispatched from here, without the dialog's keyboard handling. Between
     // messages the thread sleeps until the next one or the next second.
-    for (ULONGLONG now; (now = clock.Now()) < end;) {
+    for (ULONGLONG now; (now = clock.Now()) < end && !m_bLoggingOff;) {
         MSG msg;
         if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             ::TranslateMessage(&msg);

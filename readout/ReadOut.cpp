@@ -11,6 +11,7 @@
 #include "res/messages.h"
 #include "ui/MainDialog.h"
 
+#include <shlobj.h>
 #include <vector>
 
 namespace {
@@ -43,17 +44,19 @@ SYSTEMTIME Today()
 
 void CMainDialog::OnRead()
 {
-    // After a lost connection the adapter may be back under its name.
-    if (!OpenPortOrChoose(&CMainDialog::ReconnectPort))
+    // A port closed or lost before may be back, or another may be chosen.
+    if (!OpenPortOrChoose(&CMainDialog::ReopenPort))
         return;
     const SYSTEMTIME today = Today();
-    const std::wstring folder = m_strTableFolder;
+    const std::wstring folder = TableFolder();
     const std::wstring name = ProposeTableName(today.wYear, today.wMonth, today.wDay, [&](const std::wstring& candidate) {
         return FileExists(folder + L"\\" + candidate);
     });
-    CFileDialog chooser(TRUE, L"txt", name, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR,
+    // The folder goes with the name: an initial folder given again gives way
+    // to the one the chooser last used, and the name would be looked up in
+    // another folder than the one shown.
+    CFileDialog chooser(TRUE, L"txt", folder + L"\\" + name, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR,
                         LoadMessage(IDS_TABLE_FILTER));
-    chooser.m_ofn.lpstrInitialDir = folder.c_str();
     if (!AfxPrompts().ChooseFile(chooser))
         return;
     const std::wstring path = chooser.GetPathNameWithExtension();
@@ -63,21 +66,39 @@ void CMainDialog::OnRead()
     StartReadOut(path);
 }
 
+std::wstring CMainDialog::TableFolder() const
+{
+    if (!m_strTableFolder.empty())
+        return m_strTableFolder;
+    const std::wstring documents = m_bStartFolderTakesFiles ? std::wstring() : m_shellFolder(CSIDL_PERSONAL);
+    return documents.empty() ? m_strStartFolder : documents;
+}
+
+void CMainDialog::LockButtons(bool locked)
+{
+    for (int id : kLockedButtons)
+        EnableDlgItem(id, !locked);
+}
+
 void CMainDialog::StartReadOut(const std::wstring& path)
 {
     // Nothing is touched unless the port takes the command and the file can
     // be had: the logger keeps its data, and the user can try again.
     m_comm.RequireOpen();
-    // The open-style chooser never asks before a table is replaced: ask here.
-    if (TableHoldsData(path) && !AfxPrompts().AskYesNo(m_hWnd, LoadMessage(IDS_TABLE_REPLACE, { path })))
+    const bool sent = OpenTableAndSend(m_file, path, [&] {
+        // The open-style chooser never asks before a table is replaced: ask here.
+        if (TableHoldsData(path) && !AfxPrompts().AskYesNo(m_hWnd, LoadMessage(IDS_TABLE_REPLACE, { path })))
+            return false;
+        SendCommand(kReadOutCommand);
+        return true;
+    });
+    if (!sent)
         return;
-    OpenTableAndSend(m_file, path, [this] { SendCommand(kReadOutCommand); });
 
     AfxClock().SetTimer(m_hWnd, kReadOutTimer, kReadOutPeriod);
     // The PC's idle timer does not see serial traffic: it must not sleep meanwhile.
     AfxClock().KeepAwake(true);
-    for (int id : kLockedButtons)
-        EnableDlgItem(id, FALSE);
+    LockButtons(true);
     ++m_nRunsStarted;
     m_bFileOpen = 1;
     m_bTableTaken = false;
@@ -114,8 +135,7 @@ void CMainDialog::EndReadOut(RunEnd how)
 {
     AfxClock().KillTimer(m_hWnd, kReadOutTimer);
     AfxClock().KeepAwake(false);
-    for (int id : kLockedButtons)
-        EnableDlgItem(id, TRUE);
+    LockButtons(false);
     // The display shows the total, not just the count at the last line's dates.
     ShowCount();
     if (!ReadOutRunning())
@@ -149,6 +169,12 @@ void CMainDialog::EndReadOut(RunEnd how)
         if (causes.empty() && m_nCount == 0) {
             m_lastRun = LastRun::Nothing;
             text = LoadMessage(IDS_RUN_NOTHING, { port }) + untouched;
+            // It may be the wrong port: the PC's others are offered with the text.
+            const std::vector<ComPortName> ports = how == RunEnd::ProgramEnds ? std::vector<ComPortName>() : m_listPorts();
+            if (!ports.empty()) {
+                UseAnotherPort(text, ports);
+                return;
+            }
         } else if (causes.empty()) {
             m_lastRun = LastRun::Good;
         } else {
@@ -160,7 +186,7 @@ void CMainDialog::EndReadOut(RunEnd how)
         }
     }
     if (how != RunEnd::ProgramEnds && !text.empty())
-        AfxPrompts().ShowError(m_hWnd, text);
+        Tell(text);
 }
 
 void CMainDialog::NoteLateChar()
@@ -180,8 +206,8 @@ void CMainDialog::TellLateChars()
         return;
     // Once a run: a logger that keeps sending on its own is not to nag.
     m_bLateWatch = false;
-    AfxPrompts().ShowError(m_hWnd, LoadMessage(IDS_RUN_LATE, { Decimal(m_nLate), Decimal(m_comm.GetCommPort()) }) +
-                                       L"\n\n" + LoadMessage(IDS_RUN_AGAIN));
+    Tell(LoadMessage(IDS_RUN_LATE, { Decimal(m_nLate), Decimal(m_comm.GetCommPort()) }) + L"\n\n" +
+         LoadMessage(IDS_RUN_AGAIN));
 }
 
 void CMainDialog::TakeTable()

@@ -7,8 +7,9 @@
 #include <string>
 
 // Opens `path` for the table, exclusively but without emptying it, and runs
-// `send`: a command that cannot be sent leaves an existing table as it was,
-// and removes a file this made. The run empties the table when its first
-// character comes. Throws CException when the file cannot be had, and
-// whatever `send` throws.
-void OpenTableAndSend(CFile& file, const std::wstring& path, const std::function<void()>& send);
+// `send`, which may still decline (false). A command that is not sent leaves
+// an existing table as it was, and removes a file this made. The run empties
+// the table when its first character comes. Throws CException when the file
+// cannot be had (another program holding it is told as such), and whatever
+// `send` throws.
+bool OpenTableAndSend(CFile& file, const std::wstring& path, const std::function<bool()>& send);

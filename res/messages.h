@@ -22,6 +22,7 @@
 #define IDS_TABLE_FILTER            220
 #define IDS_TABLE_REPLACE           221
 #define IDS_TABLE_NOT_OPENED        222
+#define IDS_TABLE_IN_USE            250
 #define IDS_RUN_PORT_LOST           223
 #define IDS_RUN_PORT_LOST_UNWRITTEN 224
 #define IDS_RUN_INCOMPLETE          225
@@ -41,4 +42,5 @@
 #define IDS_ERASE_NOT_SENT          263
 #define IDS_ERASE_NOT_SENT_LATE     264
 #define IDS_SETTING_NOT_SAVED       230
+#define IDS_SETTING_NOT_READ        251
 #define IDS_PORT_HELD               240

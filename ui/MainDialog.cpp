@@ -4,6 +4,8 @@
 #include "fw/Prompts.h"
 #include "ui/AboutDialog.h"
 
+#include <utility>
+
 BEGIN_MESSAGE_MAP(CMainDialog, CDialog)
     ON_WM_CREATE()
     ON_WM_SYSCOMMAND()
@@ -19,6 +21,7 @@ BEGIN_MESSAGE_MAP(CMainDialog, CDialog)
     ON_MESSAGE(WM_QUERYENDSESSION, OnQueryEndSession)
     ON_MESSAGE(WM_ENDSESSION, OnEndSession)
     ON_MESSAGE(WM_POWERBROADCAST, OnPowerBroadcast)
+    ON_MESSAGE(kStartMessage, OnStart)
 END_MESSAGE_MAP()
 
 BEGIN_EVENTSINK_MAP(CMainDialog)
@@ -47,6 +50,8 @@ int CMainDialog::OnCreate(LPCREATESTRUCTW)
     m_nCount = 0;
     const RECT none = { 0, 0, 0, 0 };
     m_comm.Create(nullptr, 0, none, this, IDC_COMM);
+    // While a port takes long to open, nothing that needs it can be clicked.
+    m_comm.SetSlowOpen([this](bool waiting) { LockButtons(waiting); });
     return 0;
 }
 
@@ -58,8 +63,30 @@ BOOL CMainDialog::OnInitDialog()
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-    OpenPortOrChoose(&CMainDialog::ConfigurePort);
+    // The port is opened once the window is shown: a box about it then has
+    // a shown owner, and a taskbar button.
+    ::PostMessageW(m_hWnd, kStartMessage, 0, 0);
     return TRUE;
+}
+
+LRESULT CMainDialog::OnStart(WPARAM, LPARAM)
+{
+    m_bShown = true;
+    if (!m_strHeldBack.empty())
+        Tell(std::exchange(m_strHeldBack, std::wstring()));
+    OpenPortOrChoose(&CMainDialog::ConfigurePort);
+    return 0;
+}
+
+void CMainDialog::Tell(const std::wstring& text)
+{
+    if (m_bLoggingOff)
+        return;
+    if (!m_bShown) {
+        m_strHeldBack += (m_strHeldBack.empty() ? L"" : L"\n\n") + text;
+        return;
+    }
+    AfxPrompts().ShowError(m_hWnd, text);
 }
 
 void CMainDialog::OnSysCommand(UINT nID, LPARAM)
@@ -120,6 +147,11 @@ void CMainDialog::OnOK()
     // Enter reaches Quit even while a read-out has it disabled: then it does nothing.
     if (ReadOutRunning())
         return;
+    // Quit during the erase's pause: the erase goes out first, then the program ends.
+    if (m_nErasePauses > 0) {
+        m_bQuitAfterErase = true;
+        return;
+    }
     ReleaseAll();
     CDialog::OnOK();
 }
@@ -137,9 +169,12 @@ LRESULT CMainDialog::OnQueryEndSession(WPARAM, LPARAM)
 
 LRESULT CMainDialog::OnEndSession(WPARAM endingSession, LPARAM)
 {
-    // Logoff or shutdown: the process may end as soon as this returns.
-    if (endingSession)
+    // Logoff or shutdown: the process may end as soon as this returns, and
+    // no box may hold the session up.
+    if (endingSession) {
+        m_bLoggingOff = true;
         ReleaseAll(false);
+    }
     return 0;
 }
 

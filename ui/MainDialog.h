@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-// One class, its handlers in five files: each group below names its file.
+// One class, its handlers in six files: each group below names its file.
 class CMainDialog : public CDialog {
 public:
     explicit CMainDialog(CWnd* parent = nullptr);
@@ -33,6 +33,14 @@ protected:
     LRESULT OnQueryEndSession(WPARAM, LPARAM);
     LRESULT OnEndSession(WPARAM endingSession, LPARAM);
     LRESULT OnPowerBroadcast(WPARAM event, LPARAM);
+    // Posted by OnInitDialog: the window is shown now, and so every box has a
+    // shown owner (with a taskbar button). Tells what start-up held back and
+    // opens the port.
+    static constexpr UINT kStartMessage = WM_APP + 1;
+    LRESULT OnStart(WPARAM, LPARAM);
+    // Every box the main window shows about what happened: held back until the
+    // window is shown, and none at logoff, when the session ends anyway.
+    void Tell(const std::wstring& text);
     // Quit, Escape, the close box and logoff: every byte received goes into
     // the table, then the table is closed, then the port. Characters that
     // came after the last run are told, but not at logoff (`tell` false).
@@ -41,14 +49,18 @@ protected:
     // The logger link: link/Port.cpp.
     void ConfigurePort();
     void SendCommand(CString command);
-    // Runs `open` (opening the stored port, or opening it again after a loss);
-    // when it fails because the port is not on this PC and the PC has others,
-    // lets the user choose one of them, stores it and opens it. False when
-    // that choice was not made (the user has been told why); any other
-    // failure is thrown, for the handler's boundary to show.
+    // Runs `open` (opening the stored port, or opening it again when it is
+    // closed); when the port cannot be used (not on this PC, in use, refusing
+    // its settings) and the PC has others, lets the user choose one of them.
+    // False when the port is not open now (the user has been told why); any
+    // other failure is thrown, for the handler's boundary to show.
     bool OpenPortOrChoose(void (CMainDialog::*open)());
-    void ReconnectPort();
-    void OpenChosenPort();
+    void ReopenPort();
+    // Shows `problem` above the PC's `ports`; the one the user takes is stored
+    // and opened. False when none was taken or it did not open.
+    bool UseAnotherPort(const std::wstring& problem, const std::vector<ComPortName>& ports);
+    // Disables or enables Read, Setup, Quit and Delete, in this order.
+    void LockButtons(bool locked);
 
     // The read-out: readout/ReadOut.cpp (Read, the timer, the end of a run)
     // and readout/OnComm.cpp (each received character).
@@ -99,12 +111,18 @@ protected:
     // The Port dialog; its m_nPort (COM n has index n - 1) is written by
     // LoadPortSetting and by the dialog itself.
     CPortDialog m_portDlg;
-    // The setting file, made absolute at start-up: the file chooser may move
-    // the working directory afterwards.
+    // The setting file, made absolute at start-up: in the folder the program
+    // was started in when that takes files, else in the user's own folder.
     std::wstring m_strSettingPath;
-    // Where the file chooser opens and the proposed name is looked up: the
-    // working directory at start-up, then the folder of the last table.
+    std::wstring m_strStartFolder;
+    bool m_bStartFolderTakesFiles = true;
+    // The folder of the last table: the file chooser opens there and the
+    // proposed name is looked up there. TableFolder() until there is one.
     std::wstring m_strTableFolder;
+    std::wstring TableFolder() const;
+    // Whether a folder takes files, and the user's own folders (CSIDL_...).
+    std::function<bool(const std::wstring&)> m_folderTakesFiles = FolderTakesFiles;
+    std::function<std::wstring(int)> m_shellFolder = ShellFolder;
     // The COM ports this PC has, for the choice when the stored one is not there.
     std::function<std::vector<ComPortName>()> m_listPorts = ComPortsOnThisPc;
 
@@ -150,6 +168,12 @@ protected:
     enum class LastRun { None, Good, Nothing, PortLost, Incomplete };
     LastRun m_lastRun = LastRun::None;
     uint32_t m_nRunsStarted = 0;  // the erase's pause notices a run started meanwhile
+    int m_nErasePauses = 0;          // erases waiting for the next whole second
+    bool m_bQuitAfterErase = false;  // Quit was clicked meanwhile: the erase ends the program
+    // Boxes held back until the window is shown (OnStart), and the logoff.
+    bool m_bShown = false;
+    std::wstring m_strHeldBack;
+    bool m_bLoggingOff = false;
 
     HICON m_hIcon;  // loaded once, at construction
 };

@@ -17,6 +17,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <map>
+#include <shlobj.h>
 #include <sstream>
 
 namespace {
@@ -26,6 +27,7 @@ using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::StartsWith;
 
 // 2026-12-07 12:00:00.300 UTC, in milliseconds since 1601.
 constexpr ULONGLONG kNoon = 13441118400300;
@@ -66,17 +68,24 @@ public:
     }
     bool ChooseFile(CFileDialog& chooser) override
     {
-        const Answer answer = Next("chooser " + Utf8(chooser.GetPathName()) + " in " + Utf8(chooser.m_ofn.lpstrInitialDir));
+        EXPECT_EQ(nullptr, chooser.m_ofn.lpstrInitialDir) << "the folder goes with the name";
+        const Answer answer = Next("chooser " + Utf8(chooser.GetPathName()));
         chooser.SetPathName(answer.path);
         return !answer.path.empty();
     }
     bool AskYesNo(HWND, const std::wstring& question) override { return Next("ask: " + Utf8(question)).result == IDYES; }
-    void ShowError(HWND, const std::wstring& text) override { seen.push_back("error: " + Utf8(text)); }
+    void ShowError(HWND, const std::wstring& text) override { Note("error: " + Utf8(text)); }
 
 private:
+    void Note(const std::string& what)
+    {
+        // A box whose owner is hidden has no taskbar button: one click elsewhere, and it seems gone.
+        const CWnd* main = AfxGetMainWnd();
+        seen.push_back(main && !::IsWindowVisible(main->m_hWnd) ? "(hidden) " + what : what);
+    }
     Answer Next(const std::string& what)
     {
-        seen.push_back(what);
+        Note(what);
         if (answers.empty())
             return Answer();
         Answer answer = answers.front();
@@ -102,7 +111,9 @@ public:
 class CProbedDialog : public CMainDialog {
 public:
     using CMainDialog::m_comm;
+    using CMainDialog::m_folderTakesFiles;
     using CMainDialog::m_listPorts;
+    using CMainDialog::m_shellFolder;
     using CMainDialog::m_nCount;
     using CMainDialog::m_nLate;
     using CMainDialog::ReadOutRunning;
@@ -133,14 +144,23 @@ public:
     }
 
 protected:
+    // The probe runs once the window has started, as the user finds it.
+    static constexpr UINT kProbeMessage = WM_APP + 99;
     BOOL OnInitDialog() override
     {
         m_comm.SetPortIoFactory([this] { return port; });
         CMainDialog::OnInitDialog();
+        ::PostMessageW(m_hWnd, kProbeMessage, 0, 0);
+        return TRUE;
+    }
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message != kProbeMessage)
+            return CMainDialog::WindowProc(message, wParam, lParam);
         if (probe)
             probe(*this);
         EndDialog(IDCANCEL);
-        return TRUE;
+        return 0;
     }
 };
 
@@ -167,6 +187,9 @@ protected:
         CProbedDialog dialog;
         dialog.port = port;
         dialog.m_listPorts = [ports] { return ports; };
+        dialog.m_shellFolder = [this](int csidl) { return (dir / (csidl == CSIDL_PERSONAL ? "Dokumente" : "lokal")).wstring(); };
+        if (!startFolderTakesFiles)
+            dialog.m_folderTakesFiles = [](const std::wstring&) { return false; };
         bool ran = false;
         dialog.probe = [&](CProbedDialog& d) { body(d), ran = true; };
         app.m_pMainWnd = &dialog;
@@ -190,6 +213,7 @@ protected:
         d.Click(IDC_READ);
     }
 
+    bool startFolderTakesFiles = true;
     CWinApp app;
     CScriptedPrompts prompts;
     CTestClock clock;
@@ -217,12 +241,38 @@ TEST_F(MainWindow, StartsOnTheStoredPortAndWritesTheSettingOnlyWhenThereIsNone)
     }
     EXPECT_THAT(prompts.seen, IsEmpty());
 
-    // A folder in the file's place can be neither read nor written: said, and the default used.
+    // One that cannot be read (a folder in its place) is left as it is, and the default is used.
     fs::remove(dir / "vxsetup.ini");
     fs::create_directory(dir / "vxsetup.ini");
     Run([&](CProbedDialog& d) { EXPECT_EQ(2, d.m_comm.GetCommPort()); });
-    EXPECT_THAT(prompts.seen, ElementsAre(HasSubstr("error: Die Einstellung kann nicht in \"" + (dir / "vxsetup.ini").string() +
-                                                    "\" gespeichert werden; COM 2 wird nur bis zum Programmende benutzt.")));
+    EXPECT_TRUE(fs::is_directory(dir / "vxsetup.ini"));
+    EXPECT_THAT(prompts.seen, ElementsAre(StartsWith("error: Die Einstellung in \"" + (dir / "vxsetup.ini").string() +
+                                                     "\" kann nicht gelesen werden; bis zum Programmende wird COM 2 benutzt")));
+    fs::remove(dir / "vxsetup.ini");
+
+    // A start folder that takes no file: the setting lives in the user's own folder, read from the start folder
+    // until there is one, and the chooser opens in the user's documents.
+    startFolderTakesFiles = false;
+    prompts.seen.clear();
+    Put(dir / "lokal", "a file where the folder should be");
+    Run([&](CProbedDialog& d) { EXPECT_EQ(2, d.m_comm.GetCommPort()); });
+    EXPECT_THAT(prompts.seen, ElementsAre(StartsWith("error: Die Einstellung kann nicht in \"" + (dir / "lokal" / "Vorlix" / "vxsetup.ini").string() +
+                                                     "\" gespeichert werden; COM 2 wird nur bis zum Programmende benutzt.")));
+    fs::remove(dir / "lokal");
+    fs::create_directory(dir / "lokal");
+    Put(dir / "vxsetup.ini", "3\n");
+    Run([&](CProbedDialog& d) {
+        EXPECT_EQ(4, d.m_comm.GetCommPort());
+        EXPECT_FALSE(fs::exists(dir / "lokal" / "Vorlix"));
+        prompts.answers = { Ok(0) };
+        d.Click(IDC_SETUP);
+        d.Click(IDC_READ);
+    });
+    Run([&](CProbedDialog& d) { EXPECT_EQ(1, d.m_comm.GetCommPort()); });
+    EXPECT_EQ("0\n", Content(dir / "lokal" / "Vorlix" / "vxsetup.ini"));
+    EXPECT_EQ("3\n", Content(dir / "vxsetup.ini"));
+    EXPECT_THAT(prompts.seen, ElementsAre(StartsWith("error:"), "dialog 131",
+                                          "chooser " + (dir / "Dokumente" / "Messwerte 2026-12-07.txt").string()));
 }
 
 TEST_F(MainWindow, SetupCancelChangesNothingAndOkStoresWhereTheProgramStartedAndReopens)
@@ -248,7 +298,7 @@ TEST_F(MainWindow, SetupCancelChangesNothingAndOkStoresWhereTheProgramStartedAnd
     EXPECT_THAT(prompts.seen, ElementsAre("dialog 131", "dialog 131"));
 }
 
-TEST_F(MainWindow, AMissingPortCanBeSwappedForOneThePcHas)
+TEST_F(MainWindow, AMissingOrUnusablePortCanBeSwappedForOneThePcHas)
 {
     Put(dir / "vxsetup.ini", "3\n");
     port->openError = ERROR_FILE_NOT_FOUND;
@@ -270,11 +320,41 @@ TEST_F(MainWindow, AMissingPortCanBeSwappedForOneThePcHas)
     Run([&](CProbedDialog&) {}, {});
     EXPECT_THAT(prompts.seen, ElementsAre(AllOf(HasSubstr("error: Die Schnittstelle COM 7 gibt es nicht."),
                                                 HasSubstr("Vorhandene Schnittstellen / Ports on this PC: keine / none"))));
+
+    // A port that is there but cannot be used (refusing its settings, timing out, in use): at start, at Read, at
+    // Delete and after Setup's OK, Use stores and opens the one chosen, and Read or Delete go on.
+    prompts.seen.clear();
+    port->openError = 0;
+    port->configureError = ERROR_INVALID_PARAMETER;
+    const auto use5 = [&] { return Ok(5, [&] { port->openError = port->configureError = 0; }); };
+    prompts.answers = { use5() };
+    Run([&](CProbedDialog& d) {
+        EXPECT_EQ(5, d.m_comm.GetCommPort());
+        for (const auto& [button, error] : { std::pair{ IDC_READ, ERROR_SEM_TIMEOUT }, { IDC_ERASE, ERROR_ACCESS_DENIED } }) {
+            d.m_comm.SetPortOpen(FALSE);
+            port->openError = error;
+            prompts.answers = { use5() };
+            d.Click(button);
+            EXPECT_TRUE(d.m_comm.GetPortOpen());
+        }
+        port->openError = ERROR_ACCESS_DENIED;
+        prompts.answers = { Ok(0) };
+        d.Click(IDC_SETUP);
+        EXPECT_FALSE(d.m_comm.GetPortOpen());
+    }, { { 5, L"\\Device\\VCP0" } });
+    EXPECT_EQ("0\n", Content(dir / "vxsetup.ini"));
+    EXPECT_THAT(prompts.seen, ElementsAre(
+        StartsWith("dialog 132: COM 7 kann nicht eingestellt werden.\nCOM 7 cannot be configured."),
+        StartsWith("dialog 132: COM 5 kann nicht ge\xC3\xB6" "ffnet werden.\nCOM 5 cannot be opened."),
+        "chooser " + (dir / "Messwerte 2026-12-07.txt").string(),
+        StartsWith("dialog 132: COM 5 ist belegt"), "dialog 129", "dialog 131", StartsWith("dialog 132: COM 1 ist belegt")));
 }
 
 TEST_F(MainWindow, AReadOutFromAPathGivesTheTableAndEndsAtTheFirstTickWithoutNews)
 {
     Put(dir / "alt.txt", "the old table");
+    Put(dir / "Messwerte 2026-12-07.txt", "");  // today's name is taken
+    fs::create_directory(dir / "unter");
     // A folder whose name code page 1252 cannot hold, and the one it would become.
     fs::create_directory(dir / L"\u0141\u00F3d\u017A");
     fs::create_directory(dir / L"L\u00F3dz");
@@ -304,25 +384,26 @@ TEST_F(MainWindow, AReadOutFromAPathGivesTheTableAndEndsAtTheFirstTickWithoutNew
         CloseHandle(other);
 
         // A run that stops inside a line says so; the next starts at a line start and at 0.
-        Read(d, "halb.txt");
+        Read(d, fs::path("unter") / "halb.txt");
         d.Receive(std::string(kRecord) + " 5 3");
         d.Tick(), d.Tick();
         d.StartReadOut((dir / L"\u0141\u00F3d\u017A" / "ganz.txt").wstring());
         d.Receive(kRecord);
         d.Tick(), d.Tick();
         EXPECT_EQ("22", d.Shown());
+        d.Click(IDC_READ);  // in the folder of the last table chosen
     });
-    EXPECT_EQ(std::string(kRow) + "05.03.", Content(dir / "halb.txt"));
+    EXPECT_EQ(std::string(kRow) + "05.03.", Content(dir / "unter" / "halb.txt"));
     EXPECT_EQ(kRow, Content(dir / L"\u0141\u00F3d\u017A" / "ganz.txt"));
     EXPECT_TRUE(fs::is_empty(dir / L"L\u00F3dz"));
     EXPECT_FALSE(fs::exists(dir / "alt"));
-    ASSERT_EQ(6u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
-    const std::string in = " in " + dir.string();
-    EXPECT_EQ("chooser Messwerte 2026-12-07.txt" + in, prompts.seen[0]);
+    ASSERT_EQ(7u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
+    EXPECT_EQ("chooser " + (dir / "Messwerte 2026-12-07 (2).txt").string(), prompts.seen[0]);
+    EXPECT_EQ("chooser " + (dir / "unter" / "Messwerte 2026-12-07.txt").string(), prompts.seen[6]);
     EXPECT_EQ("ask: Die Datei \"" + (dir / "alt.txt").string() + "\" existiert bereits. Ersetzen?\nThe file \"" +
                   (dir / "alt.txt").string() + "\" already exists. Replace it?",
               prompts.seen[1]);
-    EXPECT_THAT(prompts.seen[5], HasSubstr("error: Die Tabelle \"" + (dir / "halb.txt").string() + "\" ist unvollst\xC3\xA4ndig."));
+    EXPECT_THAT(prompts.seen[5], StartsWith("error: Die Tabelle \"" + (dir / "unter" / "halb.txt").string() + "\" ist unvollst\xC3\xA4ndig."));
     EXPECT_THAT(prompts.seen[5], HasSubstr("Die \xC3\x9C" "bertragung brach mitten in einer Zeile ab.\nThe transfer stopped in the middle of a line."));
 }
 
@@ -339,11 +420,25 @@ TEST_F(MainWindow, ASilentLoggerChangesNoTableSaysSoAndDeleteThenAsksFirst)
         d.Click(IDC_ERASE);
         prompts.answers = { Yes(), Cancel() };
         d.Click(IDC_ERASE);
-    });
+    }, {});
     EXPECT_EQ("the old table", Content(dir / "alt.txt"));
     EXPECT_FALSE(fs::exists(dir / "neu.txt"));
     EXPECT_EQ("(254.1.)(254.1.)", Written()) << "neither No nor the confirmation's Cancel erases";
-    ASSERT_EQ(8u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
+    // Where the PC has ports, it may be the wrong one: they are offered with the text, and the one used is stored
+    // and opened, without reading again.
+    Run([&](CProbedDialog& d) {
+        Read(d, "neu.txt");
+        prompts.answers = { Ok(7) };
+        d.Tick();
+        EXPECT_EQ(7, d.m_comm.GetCommPort());
+        EXPECT_TRUE(d.m_comm.GetPortOpen());
+        EXPECT_FALSE(d.ReadOutRunning());
+    });
+    EXPECT_EQ("(254.1.)(254.1.)(254.1.)", Written());
+    EXPECT_EQ("6\n", Content(dir / "vxsetup.ini"));
+    ASSERT_EQ(10u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
+    EXPECT_THAT(prompts.seen[9], StartsWith("dialog 132: Vom Logger an COM 2 kam nichts. Ist er eingeschaltet"));
+    EXPECT_THAT(prompts.seen[9], HasSubstr("\n\nDie Tabelle \"" + (dir / "neu.txt").string() + "\" wurde nicht angelegt.\nThe table"));
     EXPECT_THAT(prompts.seen[2], HasSubstr("error: Vom Logger an COM 2 kam nichts. Ist er eingeschaltet"));
     EXPECT_THAT(prompts.seen[2], HasSubstr("\n\nDie Tabelle \"" + (dir / "alt.txt").string() + "\" ist unver\xC3\xA4ndert.\nThe table"));
     EXPECT_THAT(prompts.seen[4], HasSubstr("\n\nDie Tabelle \"" + (dir / "neu.txt").string() + "\" wurde nicht angelegt.\nThe table"));
@@ -520,29 +615,33 @@ TEST_F(MainWindow, TheWaysOutKeepEveryCharacterReceivedAndEnterDoesNothingDuring
 TEST_F(MainWindow, AClosedPortOrATableThatCannotBeHadSendNothing)
 {
     Put(dir / "besetzt.txt", "in use");
+    const std::string held = (dir / "besetzt.txt").string(), missing = (dir / "fehlt" / "neu.txt").string();
     Run([&](CProbedDialog& d) {
-        const HANDLE held = CreateFileW((dir / "besetzt.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        Read(d, "besetzt.txt", { Yes() });
-        CloseHandle(held);
+        // Held by another program, as Excel holds a table it opened: said so, before any question.
+        const HANDLE other = CreateFileW((dir / "besetzt.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        Read(d, "besetzt.txt");
+        CloseHandle(other);
+        Read(d, fs::path("fehlt") / "neu.txt");
         d.Click(IDC_READ);  // the chooser cancelled
         // The driver does not take the command: a new table is not left behind, an old one is kept.
         port->writeError = ERROR_TIMEOUT;
         Read(d, "neu.txt");
         Read(d, "besetzt.txt", { Yes() });
         d.m_comm.SetPortOpen(FALSE);
-        Read(d, "zu.txt");
+        EXPECT_EQ("COM 2 ist nicht ge\xC3\xB6" "ffnet.\nCOM 2 is not open.", ErrorOf([&] { d.StartReadOut((dir / "zu.txt").wstring()); }));
         EXPECT_FALSE(d.Locked());
     });
     EXPECT_EQ("", Written());
     EXPECT_EQ("in use", Content(dir / "besetzt.txt"));
     EXPECT_FALSE(fs::exists(dir / "neu.txt"));
     EXPECT_FALSE(fs::exists(dir / "zu.txt"));
-    ASSERT_EQ(11u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
-    EXPECT_THAT(prompts.seen[2], HasSubstr("besetzt.txt\" kann nicht angelegt werden."));
-    EXPECT_THAT(prompts.seen[2], HasSubstr("Es wurde nichts ausgelesen; bitte einen anderen Namen w\xC3\xA4hlen."));
-    EXPECT_THAT(prompts.seen[5], HasSubstr("error: COM 2 antwortet nicht; der Befehl wurde nicht gesendet."));
-    EXPECT_EQ(prompts.seen[5], prompts.seen[8]);
-    EXPECT_EQ("error: COM 2 ist nicht ge\xC3\xB6" "ffnet.\nCOM 2 is not open.", prompts.seen[10]);
+    const auto chooser = StartsWith("chooser"), noAnswer = StartsWith("error: COM 2 antwortet nicht; der Befehl wurde nicht gesendet.");
+    EXPECT_THAT(prompts.seen, ElementsAre(chooser,
+        "error: Die Tabelle \"" + held + "\" ist in einem anderen Programm ge\xC3\xB6" "ffnet (z. B. Excel). Bitte dort schlie\xC3\x9F" "en "
+        "und erneut auslesen.\nThe table \"" + held + "\" is open in another program (e.g. Excel). Close it there and read again.",
+        chooser, AllOf(StartsWith("error: Die Datei \"" + missing + "\" kann nicht angelegt werden."),
+                       HasSubstr("Es wurde nichts ausgelesen; bitte einen anderen Namen w\xC3\xA4hlen.")),
+        chooser, chooser, noAnswer, chooser, StartsWith("ask: Die Datei \"" + held + "\" existiert bereits."), noAnswer));
 }
 
 TEST_F(MainWindow, SystemCommands0x10To0x1FOpenTheAboutBox)
