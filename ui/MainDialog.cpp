@@ -132,7 +132,8 @@ void CMainDialog::ReleaseAll(bool tell)
     } else if (tell) {
         TellLateChars();
     }
-    if (m_comm.GetPortOpen())
+    // A port still being opened is given up.
+    if (m_comm.GetPortOpen() || m_comm.IsOpening())
         m_comm.SetPortOpen(FALSE);
 }
 

@@ -22,5 +22,6 @@ protected:
     BOOL OnInitDialog() override;
     void OnOK();
     void OnDoubleClick() { OnOK(); }
+    void FitText();
     DECLARE_MESSAGE_MAP()
 };

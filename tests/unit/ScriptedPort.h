@@ -40,7 +40,13 @@ public:
     std::string written;
 
     ~CScriptedPort() override { CloseHandle(abort); }
-    DWORD Open(int) override { return Locked([&] { purges = 0; return openError; }); }  // a new handle's count
+    HANDLE openGate = nullptr;  // set: the open waits for it, 10 s at most
+    DWORD Open(int) override
+    {
+        if (openGate)
+            WaitForSingleObject(openGate, 10000);
+        return Locked([&] { purges = 0; return openError; });  // a new handle's count
+    }
     DWORD Configure(const CommSettings&, DWORD) override { return configureError; }
     void Close() override { Log("close"); }
     Result Status(DWORD* lineErrors, DWORD* waiting) override

@@ -3,6 +3,7 @@
 #include "fw/File.h"
 #include "fw/FileDialog.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
@@ -94,6 +95,31 @@ TEST(FileDialog, ANameWithoutExtensionGetsTheDefaultOne)
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.saved, WithDefaultExtension(c.typed, L"txt"));
+}
+
+// The chooser puts the working directory back, whatever its flags: on Windows the open-style one moves it to the
+// folder picked, and a folder in use there keeps a USB stick from being ejected.
+TEST(FileDialog, TheWorkingDirectoryStaysWhereItWas)
+{
+    static std::wstring picked;
+    picked = (std::filesystem::temp_directory_path() / "vorlix-picked.txt").wstring();
+    const std::filesystem::path before = std::filesystem::current_path();
+    const TIMERPROC pick = [](HWND, UINT, UINT_PTR id, DWORD) {
+        HWND chooser = nullptr;
+        EnumThreadWindows(GetCurrentThreadId(), [](HWND h, LPARAM found) {
+            return IsWindowVisible(h) ? (*reinterpret_cast<HWND*>(found) = h, FALSE) : TRUE;
+        }, reinterpret_cast<LPARAM>(&chooser));
+        if (!chooser)
+            return;
+        KillTimer(nullptr, id);
+        SetDlgItemTextW(chooser, 0x47c, picked.c_str());
+        PostMessageW(chooser, WM_COMMAND, IDOK, 0);
+    };
+    SetTimer(nullptr, 0, 50, pick);
+    CFileDialog chooser(TRUE, L"txt", L"", OFN_HIDEREADONLY, L"");
+    ASSERT_EQ(IDOK, chooser.DoModal());
+    EXPECT_EQ(picked, chooser.GetPathName());
+    EXPECT_EQ(before, std::filesystem::current_path());
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 // when a template is made too small for its text. The test runner runs it at
 // 96 and at 144 DPI.
 #include "fw/App.h"
+#include "fw/Exception.h"
+#include "res/messages.h"
+#include "ui/PortChoiceDialog.h"
 #include "ui/resource.h"
 
 #include <gtest/gtest.h>
@@ -29,9 +32,9 @@ std::vector<Misfit> Misfits(HWND dialog)
 {
     std::vector<Misfit> misfits;
     for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
-        wchar_t cls[32] = L"", text[256] = L"";
+        wchar_t cls[32] = L"", text[2048] = L"";
         GetClassNameW(control, cls, 32);
-        GetWindowTextW(control, text, 256);
+        GetWindowTextW(control, text, 2048);
         const LONG style = GetWindowLongW(control, GWL_STYLE);
         const bool isStatic = lstrcmpiW(cls, L"Static") == 0;
         if (!text[0] || (!isStatic && lstrcmpiW(cls, L"Button") != 0) || (isStatic && (style & SS_TYPEMASK) == SS_ICON))
@@ -49,6 +52,8 @@ std::vector<Misfit> Misfits(HWND dialog)
         UINT format = DT_CALCRECT | DT_WORDBREAK;
         if (isStatic && (style & SS_NOPREFIX))
             format |= DT_NOPREFIX;
+        if (isStatic && (style & SS_EDITCONTROL))
+            format |= DT_EDITCONTROL;  // a path without blanks is broken where it must be
         DrawTextW(dc, text, -1, &needed, format);
         SelectObject(dc, old);
         ReleaseDC(control, dc);
@@ -73,12 +78,47 @@ TEST(DialogLayout, EveryTextFitsItsControlInItsOwnFont)
         HWND dialog = CreateDialogIndirectParamW(program, dialogTemplate, nullptr, QuietDialog, 0);
         ASSERT_NE(nullptr, dialog);
         for (const Misfit& misfit : Misfits(dialog)) {
-            char text[256];
+            char text[4096];
             WideCharToMultiByte(CP_UTF8, 0, misfit.text.c_str(), -1, text, sizeof text, nullptr, nullptr);
             ADD_FAILURE() << "\"" << text << "\" needs " << misfit.needed.cx << " x " << misfit.needed.cy
                           << " pixels, its control has " << misfit.has.cx << " x " << misfit.has.cy;
         }
         DestroyWindow(dialog);
+    }
+}
+
+// The port choice grows to the longest texts it carries: nothing came (with a table's long path), and a port
+// that is not back after a loss, with the reason it could not be opened.
+class CMeasuredChoice : public CPortChoiceDialog {
+public:
+    using CPortChoiceDialog::CPortChoiceDialog;
+    std::vector<Misfit> misfits;
+    bool measured = false;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        CPortChoiceDialog::OnInitDialog();
+        misfits = Misfits(m_hWnd);
+        measured = true;
+        EndDialog(IDCANCEL);
+        return TRUE;
+    }
+};
+
+TEST(DialogLayout, ThePortChoiceGrowsToItsLongestTexts)
+{
+    const std::wstring path = L"C:\\Users\\Messtechnik\\" + std::wstring(180, L'x') + L"\\Messwerte 2026-12-07 (2).txt";
+    for (const std::wstring& text : { LoadMessage(IDS_RUN_NOTHING, { L"255" }) + L"\n\n" + LoadMessage(IDS_TABLE_NOT_MADE, { path }),
+                                      LoadMessage(IDS_PORT_NOT_BACK, { L"255" }) + L"\n\n" + LoadMessage(IDS_PORT_HELD, { L"255" }) +
+                                          L"\n\n" + SystemErrorText(ERROR_SEM_TIMEOUT) }) {
+        CWinApp app;
+        app.m_hInstance = AfxGetResourceHandle();  // where the dialog's template is
+        CMeasuredChoice choice(text, { { 1, L"\\Device\\Serial0" } });
+        choice.DoModal();
+        EXPECT_TRUE(choice.measured);
+        for (const Misfit& misfit : choice.misfits)
+            ADD_FAILURE() << misfit.needed.cx << " x " << misfit.needed.cy << " needed, " << misfit.has.cx << " x " << misfit.has.cy;
     }
 }
 

@@ -526,6 +526,63 @@ TEST_F(MainWindow, EraseGoesOutAtTheNextWholeSecondUnlessAReadOutStartedMeanwhil
         EXPECT_EQ("(251.1.)(254.1.)", Written());
     });
     EXPECT_THAT(prompts.seen.back(), HasSubstr("error: Der Logger wurde nicht gel\xC3\xB6scht: w\xC3\xA4hrend der Wartezeit hat ein Auslesen begonnen."));
+
+    // Quit in the pause: the erase goes out at the next whole second, then the program ends. A logoff in the
+    // pause erases nothing, says nothing and ends the pause at once: nothing holds the session up.
+    prompts.seen.clear();
+    const std::string before = Written();
+    for (const UINT message : { WM_COMMAND, WM_ENDSESSION }) {
+        Run([&](CProbedDialog& d) {
+            const ULONGLONG start = clock.now;
+            prompts.answers = { Ok(0, [&] { ::PostMessageW(d.m_hWnd, message, message == WM_COMMAND ? IDOK : TRUE, 0); }) };
+            d.Click(IDC_ERASE);
+            EXPECT_FALSE(d.m_comm.GetPortOpen());
+            if (message == WM_ENDSESSION)
+                EXPECT_EQ(start, clock.now);
+            else
+                EXPECT_FALSE(::IsWindowVisible(d.m_hWnd)) << "the program ends";
+        });
+    }
+    EXPECT_EQ(before + "(251.1.)", Written());
+    EXPECT_THAT(prompts.seen, ElementsAre("dialog 129", "dialog 129"));
+}
+
+TEST_F(MainWindow, APortSlowToOpenLeavesTheWindowAnsweringAndACloseGivesItUp)
+{
+    // A Bluetooth port takes up to 20 s to open or to fail: this one until the window has shown it answers.
+    static struct { HWND main; HANDLE gate; bool answered, locked, close; } slow;
+    slow = { nullptr, CreateEventW(nullptr, TRUE, FALSE, nullptr), false, false, false };
+    const TIMERPROC meanwhile = [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        slow.answered = WaitForSingleObject(slow.gate, 0) == WAIT_TIMEOUT;
+        slow.locked = !IsWindowEnabled(GetDlgItem(slow.main, IDC_READ)) && !IsWindowEnabled(GetDlgItem(slow.main, IDOK));
+        if (slow.close)
+            PostMessageW(slow.main, WM_CLOSE, 0, 0);
+        else
+            SetEvent(slow.gate);
+    };
+    Run([&](CProbedDialog& d) {
+        slow.main = d.m_hWnd;
+        port->openGate = slow.gate;
+        SetTimer(nullptr, 0, 10, meanwhile);
+        prompts.answers = { Ok(1) };
+        d.Click(IDC_SETUP);
+        EXPECT_TRUE(slow.answered && slow.locked);
+        EXPECT_TRUE(d.m_comm.GetPortOpen());
+        EXPECT_FALSE(d.Locked());
+        // The close box meanwhile: the open is given up, and the port it opens after all is closed again.
+        ResetEvent(slow.gate);
+        slow.close = true;
+        SetTimer(nullptr, 0, 10, meanwhile);
+        prompts.answers = { Ok(2) };
+        const int closed = port->Count("close");
+        d.Click(IDC_SETUP);
+        EXPECT_FALSE(d.m_comm.GetPortOpen());
+        SetEvent(slow.gate);
+        EXPECT_TRUE(PumpUntil([&] { return port->Count("close") > closed; }, 5000));
+    });
+    EXPECT_TRUE(slow.answered);
+    CloseHandle(slow.gate);
 }
 
 TEST_F(MainWindow, APulledCableEndsTheRunAtOnceAndReadWaitsForThePortToComeBack)
@@ -726,16 +783,21 @@ TEST_F(MainWindow, ACommandGoesOutAfterStaleBytesAreDroppedAndTheRunGivesTheButt
     EXPECT_EQ(kRow, Content(dir / "frisch.txt"));
 }
 
-TEST_F(MainWindow, EscapeWithTheLossStillPendingKeepsEveryByteToo)
+TEST_F(MainWindow, EscapeOrLogoffWithTheLossStillPendingKeepsEveryByteToo)
 {
-    Run([&](CProbedDialog& d) {
-        Read(d, "gezogen.txt");
-        d.Receive(std::string(10, '7'));
-        d.Arrive({ std::string(20, '7'), ERROR_DEVICE_REMOVED });  // the reader marks the loss right after the bytes
-        d.SendMessage(WM_COMMAND, IDCANCEL);
-        EXPECT_FALSE(d.ReadOutRunning());
-    });
-    const std::string table = Content(dir / "gezogen.txt");
-    EXPECT_EQ(30, std::count(table.begin(), table.end(), '7'));
+    for (const auto& [message, wParam] : { std::pair<UINT, WPARAM>{ WM_COMMAND, IDCANCEL }, { WM_ENDSESSION, TRUE } }) {
+        prompts.seen.clear();
+        fs::remove(dir / "gezogen.txt");
+        Run([&](CProbedDialog& d) {
+            Read(d, "gezogen.txt");
+            d.Receive(std::string(10, '7'));
+            d.Arrive({ std::string(20, '7'), ERROR_DEVICE_REMOVED });  // the reader marks the loss right after the bytes
+            d.SendMessage(message, wParam);
+            EXPECT_FALSE(d.ReadOutRunning());
+        });
+        const std::string table = Content(dir / "gezogen.txt");
+        EXPECT_EQ(30, std::count(table.begin(), table.end(), '7'));
+    }
+    EXPECT_THAT(prompts.seen, ElementsAre(StartsWith("chooser"))) << "no box at logoff";
 }
 }  // namespace
