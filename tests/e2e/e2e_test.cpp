@@ -33,6 +33,56 @@ TEST_F(ReadOut, TheSimulatedLoggerGivesTheRowsTheReadmeShowsAndEachRunStartsAfre
     }
     EXPECT_EQ("(254.1.)(254.1.)", sim->Received());
     EXPECT_TRUE(fs::is_empty(fs::u8path(Path("L\xC3\xB3" "dz"))));
+    EXPECT_EQ("1\n", Table("vxsetup.ini")) << "the start folder takes files: the setting is there";
+    EXPECT_EQ(0, std::count_if(fs::directory_iterator(fs::u8path(dir)), {}, [](const fs::directory_entry& e) {
+                  return e.path().filename().wstring()[0] == L'~';
+              })) << "nothing left from finding that out";
+}
+
+// A first day on a real PC: the program in a folder that takes no file, a COM 2 that is no serial port (the logger's
+// adapter is COM 7), the table open in another program, and Quit clicked in the erase's pause.
+TEST_F(ReadOut, AFirstDayWithAFolderItCannotWriteTheWrongPortATableHeldOpenAndQuitInTheErase)
+{
+    Plug(7);
+    const std::string own = Env("LOCALAPPDATA") + "\\Vorlix\\vxsetup.ini", tables = Work() + "\\tabellen";
+    fs::remove(fs::u8path(own));
+    fs::create_directories(fs::u8path(tables));
+    struct Unlock { std::string dir; ~Unlock() { Shell("chattr -i '" + dir + "'"); } } unlock{ UnixPath(dir) };
+    ASSERT_EQ(0, Shell("ln -sfn /dev/null \"$WINEPREFIX/dosdevices/com2\" && chattr +i '" + unlock.dir + "'"));
+    ASSERT_TRUE(Start(Times(kRecord, 2)));
+
+    const HWND choice = WaitOwned(main, 10000);
+    ASSERT_TRUE(choice) << "the PC's ports are offered";
+    EXPECT_THAT(Text(choice, IDC_CHOICE_TEXT), HasSubstr("COM 2 kann nicht eingestellt werden.\nCOM 2 cannot be configured."));
+    const HWND list = GetDlgItem(choice, IDC_CHOICE_PORTS);
+    for (int i = 0, n = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0)); i < n; ++i) {
+        wchar_t line[128] = L"";
+        if (SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line)) > 0 && std::wstring(line).rfind(L"COM 7", 0) == 0)
+            SendMessageW(list, LB_SETCURSEL, i, 0);
+    }
+    Dismiss(choice);
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(fs::u8path(own)); }, 5000));
+    EXPECT_EQ("6\n", ReadFile(own)) << "kept in the user's own folder";
+
+    // Another program holds the table, as Excel does: said so, and nothing is sent.
+    const std::string table = tables + "\\eins.txt";
+    const HANDLE held = CreateFileW(Wide(table).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    StartRun(table, false);
+    EXPECT_THAT(Dismiss(ErrorBox(5000)), HasSubstr("Die Tabelle \"" + table + "\" ist in einem anderen Programm ge\xC3\xB6" "ffnet "
+                                                   "(z. B. Excel). Bitte dort schlie\xC3\x9F" "en und erneut auslesen."));
+    CloseHandle(held);
+    StartRun(table);
+    ASSERT_TRUE(WaitForEnd(10000));
+    EXPECT_EQ(Times(kRow, 2), ReadFile(table));
+
+    // Yes, then Quit within the pause to the next whole second: the erase goes out, then the program ends.
+    const HWND confirm = Open(IDC_ERASE);
+    ASSERT_TRUE(Click(confirm, IDOK) && Click(main, IDOK));
+    EXPECT_TRUE(sim->WaitErases(1, 3000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(program.hProcess, 5000)) << "the program ends";
+    EXPECT_EQ("(254.1.)(251.1.)", sim->Received());
+    EXPECT_TRUE(fs::is_empty(fs::u8path(dir)));
+    fs::remove(fs::u8path(own));
 }
 
 TEST_F(Robustness, AMegabyteUnpacedArrivesWholeAndGarbageZeroBytesAndEndlessLinesLoseNothing)
