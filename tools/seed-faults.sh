@@ -69,7 +69,7 @@ faults=(
   "48|the old table emptied at the send|readout/TableFile.cpp|        sent = send();\n    } catch|        sent = send();\n        file.SetLength(0);\n    } catch|unit MainWindow.AReadOut*"
   "49|no box for a run that received nothing|readout/ReadOut.cpp|            text = LoadMessage(IDS_RUN_NOTHING, { port }) + untouched;|            (void)0;|unit MainWindow.ASilentLogger*"
   "50|the erase question after a bad run skipped|readout/Erase.cpp|    if (question && !AfxPrompts().AskYesNo(|    if (false && !AfxPrompts().AskYesNo(|unit MainWindow.ASilentLogger*"
-  "51|the chosen port not stored|link/Port.cpp|    StorePortSetting();\n    return OpenPortOrChoose|    return OpenPortOrChoose|unit MainWindow.AMissingPort*"
+  "51|the chosen port not stored|link/Port.cpp|    StorePortSetting();\n    return OpenPortOrChoose|    return OpenPortOrChoose|unit MainWindow.AMissingOr*"
   "52|a table made for a run that received nothing left behind|readout/ReadOut.cpp|    if (unused)\n        CFile::Remove(path);|    (void)unused;|unit MainWindow.ASilentLogger*"
   "53|a file name mapped to code page 1252|fw/File.cpp|    HANDLE file = CreateFileW(fileName.c_str(),|    HANDLE file = CreateFileW(Widen(Narrow(fileName.c_str())).c_str(),|unit MainWindow.AReadOut*"
   "54|a table cut inside a line called complete|readout/ReadOut.cpp|    if (m_bInsideLine)\n|    if (false)\n|unit MainWindow.AReadOut*"
