@@ -55,8 +55,9 @@ BOOL CMainDialog::OnInitDialog()
     CDialog::OnInitDialog();
 
     AddAboutEntry(m_hWnd);
-    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AfxGetApp()->LoadIcon(IDR_MAINFRAME, SM_CXICON, SM_CYICON)));
+    SendMessage(WM_SETICON, ICON_SMALL,
+                reinterpret_cast<LPARAM>(AfxGetApp()->LoadIcon(IDR_MAINFRAME, SM_CXSMICON, SM_CYSMICON)));
 
     OpenPortOrChoose(&CMainDialog::ConfigurePort);
     return TRUE;

@@ -459,6 +459,21 @@ TEST_F(MainWindow, APulledCableEndsTheRunAtOnceAndReadWaitsForThePortToComeBack)
     EXPECT_EQ("dialog 129", prompts.seen[4]);
 }
 
+// The title bar and Alt+Tab each get the image drawn for their size.
+TEST_F(MainWindow, EachIconOfTheWindowIsTheImageOfItsSize)
+{
+    Run([&](CProbedDialog& d) {
+        for (const auto& icon : { std::pair<WPARAM, int>{ ICON_SMALL, SM_CXSMICON }, { ICON_BIG, SM_CXICON } }) {
+            ICONINFO info = {};
+            ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(d.SendMessage(WM_GETICON, icon.first)), &info));
+            BITMAP bitmap = {};
+            GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+            EXPECT_EQ(GetSystemMetrics(icon.second), bitmap.bmWidth);
+            DeleteObject(info.hbmColor), DeleteObject(info.hbmMask);
+        }
+    });
+}
+
 // Nothing unwinds through Windows: a handler's unexpected error is told and the program goes on; the reader's
 // ends the run as a lost connection that says so, with every byte that came before in the table.
 TEST_F(MainWindow, AnUnexpectedErrorIsToldAndInTheReaderEndsTheRunAsLost)
