@@ -96,6 +96,18 @@ faults=(
   "75|a timer tick queued before its kill taken for news|readout/ReadOut.cpp|    AfxClock().KillTimer(m_hWnd, kLateTimer);\n    if (!m_bLateWatch |    AfxClock().KillTimer(m_hWnd, kLateTimer);\n    if (false && !m_bLateWatch |unit MainWindow.CharactersAfter*"
   "76|a port opened anew still watched for the last run's rest|link/Port.cpp|    TellLateChars();\n    m_bLateWatch = false;\n||unit MainWindow.CharactersAfter*"
   "77|characters after a run's end told again and again|readout/ReadOut.cpp|    m_bLateWatch = false;\n    AfxPrompts()|    AfxPrompts()|unit MainWindow.CharactersAfter*"
+  "78|XON and XOFF limits set from the buffer again|link/PortIo.cpp|    dcb.fAbortOnError = FALSE;\n|    dcb.fAbortOnError = FALSE;\n    dcb.XonLim = dcb.XoffLim = 8191 / 4;\n|unit Win32Layer.*"
+  "79|the driver's own settings not given back|link/PortIo.cpp|        ApplyCommSettings(dcb, settings);|        dcb = DCB{}, dcb.DCBlength = sizeof(dcb);\n        ApplyCommSettings(dcb, settings);|unit Win32Layer.*"
+  "80|XON/XOFF flow control on receive left as the driver had it|link/PortIo.cpp|    dcb.fInX = FALSE;\n||unit Win32Layer.*"
+  "81|the DTR handshake left as the driver had it|link/PortIo.cpp|    dcb.fDtrControl = DTR_CONTROL_ENABLE;\n||unit Win32Layer.*"
+  "82|equal XON and XOFF bytes given back to a driver that refuses them|link/PortIo.cpp|    if (dcb.XonChar == dcb.XoffChar) {|    if (false) {|unit Win32Layer.*"
+  "83|the device list's buffer not grown|link/PortIo.cpp|GetLastError() == ERROR_INSUFFICIENT_BUFFER && names.size() < kMostDeviceChars|false|unit Win32Layer.*"
+  "84|no port asked for when the device list never fits|link/PortIo.cpp|for (int number = 1; !length && number < 256; ++number)|for (int number = 1; false; ++number)|unit Win32Layer.*"
+  "85|the serial-port map read no further than an entry it skipped|link/PortIo.cpp|            if (status == ERROR_MORE_DATA)\n                continue;\n||unit Win32Layer.*"
+  "86|an unexpected error in a handler swallowed without a word|fw/Wnd.cpp|            AfxPrompts().ShowError(hWnd, LoadMessage(IDS_FW_UNEXPECTED));|            (void)0;|unit MainWindow.AnUnexpected*"
+  "87|an unexpected error in the reader leaving the run waiting|link/CommReader.cpp|        (*self)->MarkLost(true);|        (void)0;|unit MainWindow.AnUnexpected*"
+  "88|a run the reader's error ended not saying why|link/CommReader.cpp|        (*self)->MarkLost(true);|        (*self)->MarkLost();|unit MainWindow.AnUnexpected*"
+  "89|the small icon loaded at the big icon's size|ui/MainDialog.cpp|IDR_MAINFRAME, SM_CXSMICON, SM_CYSMICON|IDR_MAINFRAME, SM_CXICON, SM_CYICON|unit MainWindow.EachIcon*"
 )
 
 [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"

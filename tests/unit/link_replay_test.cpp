@@ -316,40 +316,33 @@ TEST_F(DriverReplay, TheWin32LayerTellsWhatBecameOfAReadOrWriteItGaveUpOn)
     CloseHandle(stopEvent);
 }
 
-// A driver gets back its own settings with only the line settings and no flow control of any kind put in: these
-// drivers keep 1 KiB whatever SetupComm asks for, and refuse XON/XOFF limits beyond it, or equal XON/XOFF bytes.
-DCB g_given, g_set;
+// A driver gets back its own settings with only the line settings and no flow control of any kind put in. This one
+// keeps 1 KiB whatever SetupComm asks for and refuses XON/XOFF limits beyond it; like some CDC drivers it hands back
+// 0 for both XON/XOFF bytes, yet refuses them so.
+DCB g_set;
 TEST(Win32Layer, ADriversOwnSettingsGoBackWithOnlyWhatTheProgramNeeds)
 {
+    static DCB given = {};  // every kind of flow control on, 115200 7E2
+    given.DCBlength = sizeof(DCB), given.BaudRate = 115200, given.fBinary = given.fParity = given.fAbortOnError = 1;
+    given.fOutxCtsFlow = given.fOutxDsrFlow = given.fDsrSensitivity = given.fOutX = given.fInX = given.fNull = 1;
+    given.fErrorChar = 1, given.fDtrControl = DTR_CONTROL_HANDSHAKE, given.fRtsControl = RTS_CONTROL_TOGGLE;
+    given.XonLim = 512, given.XoffLim = 128, given.ByteSize = 7, given.Parity = EVENPARITY, given.StopBits = TWOSTOPBITS;
+    given.ErrorChar = '?', given.EofChar = 0x1A, given.EvtChar = '\n';
     Win32PortCalls calls;
-    calls.getCommState = [](HANDLE, LPDCB dcb) -> BOOL { return *dcb = g_given, TRUE; };
+    calls.getCommState = [](HANDLE, LPDCB dcb) -> BOOL { return *dcb = given, TRUE; };
     calls.setCommState = [](HANDLE, LPDCB dcb) -> BOOL {
         g_set = *dcb;
         SetLastError(ERROR_INVALID_PARAMETER);
         return dcb->XonLim <= 1024 && dcb->XoffLim <= 1024 && dcb->XonChar != dcb->XoffChar;
     };
     calls.setCommTimeouts = [](HANDLE, LPCOMMTIMEOUTS) { return TRUE; };
-    DCB all = {};  // every kind of flow control on, 115200 7E2
-    all.DCBlength = sizeof(DCB), all.BaudRate = 115200, all.fBinary = all.fParity = all.fAbortOnError = 1;
-    all.fOutxCtsFlow = all.fOutxDsrFlow = all.fDsrSensitivity = all.fOutX = all.fInX = all.fErrorChar = all.fNull = 1;
-    all.fDtrControl = DTR_CONTROL_HANDSHAKE, all.fRtsControl = RTS_CONTROL_TOGGLE;
-    all.XonLim = 512, all.XoffLim = 128, all.ByteSize = 7, all.Parity = EVENPARITY, all.StopBits = TWOSTOPBITS;
-    all.XonChar = 0x11, all.XoffChar = 0x13, all.ErrorChar = '?', all.EofChar = 0x1A, all.EvtChar = '\n';
-    DCB none = {};  // a CDC driver's zeros
-    none.DCBlength = sizeof(DCB), none.BaudRate = 9600;
-    DCB allSet = all, noneSet = none;  // fBinary, 9600 8N1, no flow control, no abort, error character or null stripping
-    allSet.BaudRate = 9600, allSet.ByteSize = 8, allSet.Parity = NOPARITY, allSet.StopBits = ONESTOPBIT;
-    allSet.fParity = allSet.fOutxCtsFlow = allSet.fOutxDsrFlow = allSet.fDsrSensitivity = allSet.fOutX = allSet.fInX = 0;
-    allSet.fErrorChar = allSet.fNull = allSet.fAbortOnError = 0;
-    allSet.fDtrControl = DTR_CONTROL_ENABLE, allSet.fRtsControl = RTS_CONTROL_ENABLE;
-    noneSet.fBinary = 1, noneSet.ByteSize = 8, noneSet.XonChar = 0x11, noneSet.XoffChar = 0x13;
-    noneSet.fDtrControl = DTR_CONTROL_ENABLE, noneSet.fRtsControl = RTS_CONTROL_ENABLE;
-    const struct { DCB given, set; } rows[] = { { all, allSet }, { none, noneSet } };
-    for (const auto& row : rows) {
-        g_given = row.given;
-        EXPECT_EQ(0u, CreateWin32PortIo(calls)->Configure(CommSettings(), 8191)) << "the port opens";
-        EXPECT_EQ(0, memcmp(&row.set, &g_set, sizeof(DCB))) << ::testing::PrintToString(g_set);
-    }
+    EXPECT_EQ(0u, CreateWin32PortIo(calls)->Configure(CommSettings(), 8191)) << "the port opens";
+    DCB set = given;  // 9600 8N1 in binary mode, DTR and RTS up, no flow control, abort, error character or null stripping
+    set.BaudRate = 9600, set.ByteSize = 8, set.Parity = NOPARITY, set.StopBits = ONESTOPBIT, set.XonChar = 0x11;
+    set.fParity = set.fOutxCtsFlow = set.fOutxDsrFlow = set.fDsrSensitivity = set.fOutX = set.fInX = set.fNull = 0;
+    set.fErrorChar = set.fAbortOnError = 0, set.XoffChar = 0x13;
+    set.fDtrControl = DTR_CONTROL_ENABLE, set.fRtsControl = RTS_CONTROL_ENABLE;
+    EXPECT_EQ(0, memcmp(&set, &g_set, sizeof(DCB))) << ::testing::PrintToString(g_set);
 }
 
 // A PC with many devices has a long DOS device list, and its serial-port map may hold an entry too long to read: every
