@@ -17,13 +17,20 @@
 
 namespace {
 
+// Whether a mutex or condition holds the object behind it yet: not while it
+// holds a static initialiser (-1 to -3) or zeros.
+bool IsMade(intptr_t value)
+{
+    return value < -3 || value > 0;
+}
+
 // The object behind a mutex or condition, made on first use; of two threads
 // that make it at once, one's is kept.
 template <class T>
 T* Made(intptr_t* slot, void (*init)(T*))
 {
     const intptr_t seen = *reinterpret_cast<volatile intptr_t*>(slot);
-    if (seen < -3 || seen > -1)
+    if (IsMade(seen))
         return reinterpret_cast<T*>(seen);
     T* made = static_cast<T*>(HeapAlloc(GetProcessHeap(), 0, sizeof(T)));
     if (!made)
@@ -72,7 +79,7 @@ int pthread_mutex_init(pthread_mutex_t* mutex, const pthread_mutexattr_t*)
 
 int pthread_mutex_destroy(pthread_mutex_t* mutex)
 {
-    if (*mutex < -3 || *mutex > -1) {
+    if (IsMade(*mutex)) {
         DeleteCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(*mutex));
         HeapFree(GetProcessHeap(), 0, reinterpret_cast<void*>(*mutex));
     }
