@@ -19,6 +19,13 @@ public:
     virtual BOOL InitInstance() { return FALSE; }
 
     HICON LoadIcon(UINT id) const { return ::LoadIconW(m_hInstance, MAKEINTRESOURCEW(id)); }
+    // The icon's image for the size of the system metrics cx and cy (SM_CXSMICON,
+    // SM_CYSMICON for the small icon); the system keeps it.
+    HICON LoadIcon(UINT id, int cx, int cy) const
+    {
+        return static_cast<HICON>(::LoadImageW(m_hInstance, MAKEINTRESOURCEW(id), IMAGE_ICON, ::GetSystemMetrics(cx),
+                                               ::GetSystemMetrics(cy), LR_SHARED));
+    }
 
     HINSTANCE m_hInstance = nullptr;
     CWnd* m_pMainWnd = nullptr;

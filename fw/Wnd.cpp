@@ -109,6 +109,11 @@ LRESULT CALLBACK CWnd::StandardWndProc(HWND hWnd, UINT message, WPARAM wParam, L
         if (message != kEventMessage)
             AfxPrompts().ShowError(hWnd, LoadMessage(IDS_FW_OUT_OF_MEMORY));
         result = (message == WM_INITDIALOG) ? TRUE : 0;
+    } catch (...) {
+        // Anything else would unwind through Windows' own frames.
+        if (message != kEventMessage)
+            AfxPrompts().ShowError(hWnd, LoadMessage(IDS_FW_UNEXPECTED));
+        result = (message == WM_INITDIALOG) ? TRUE : 0;
     }
     wnd->m_current = saved;
     if (message == WM_NCDESTROY)

@@ -66,7 +66,13 @@ bool CCommReader::Stop(DWORD timeoutMs)
 DWORD WINAPI CCommReader::ThreadMain(void* param)
 {
     std::unique_ptr<std::shared_ptr<CCommReader>> self(static_cast<std::shared_ptr<CCommReader>*>(param));
-    (*self)->Run();
+    // Nothing leaves the thread: whatever the port layer throws ends the reading
+    // as a lost port would, once every byte received before has had its event.
+    try {
+        (*self)->Run();
+    } catch (...) {
+        (*self)->MarkLost(true);
+    }
     return 0;
 }
 
@@ -200,11 +206,12 @@ void CCommReader::Deliver(const CPortIo::Result& read, DWORD bytes, ULONGLONG no
         PostWake();
 }
 
-void CCommReader::MarkLost()
+void CCommReader::MarkLost(bool unexpected)
 {
     {
         CLock lock(m_lock);
         m_bLost = true;
+        m_bUnexpected = unexpected;
     }
     PostWake();
 }
@@ -267,6 +274,12 @@ void CCommReader::Discard()
         m_bFailing = m_bFailingRaised = false;
     }
     SetEvent(m_hSpace);
+}
+
+bool CCommReader::EndedUnexpectedly()
+{
+    CLock lock(m_lock);
+    return m_bUnexpected;
 }
 
 unsigned long CCommReader::FailedReads()

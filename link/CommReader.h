@@ -46,6 +46,8 @@ public:
     // Reads that ended with an error other than a timeout since the last
     // Discard; aborts that a discard caused are not counted.
     unsigned long FailedReads();
+    // The reading ended on an unexpected error, not on a lost port.
+    bool EndedUnexpectedly();
     // The next event to raise (a CCommEvents value): a line error, a receive, or
     // the loss once every byte received before it has had its events; false when none waits.
     bool NextEvent(short* event);
@@ -60,7 +62,8 @@ private:
     bool WaitForRoom(size_t* room);
     // What a read brought, its first `bytes` bytes, unless a discard's purge came after it was issued.
     void Deliver(const CPortIo::Result& read, DWORD bytes, ULONGLONG now);
-    void MarkLost();
+    // The port is gone, or the reading ended on an error nobody expected.
+    void MarkLost(bool unexpected = false);
 
     // Set at construction, read by both threads.
     const std::shared_ptr<CPortIo> m_io;
@@ -78,6 +81,7 @@ private:
     std::deque<short> m_pendingEvents;    // line errors and the failing reads: both add, GUI thread takes and discards
     short m_nThreshold = 0;               // GUI thread
     bool m_bLost = false;                 // reader
+    bool m_bUnexpected = false;           // reader: m_bLost came from an unexpected error
     bool m_bReaderWaiting = false;        // reader sets it, the GUI thread clears it when it wakes the reader
     unsigned long m_nPurges = 0;          // GUI thread: the port's receive purges at the last discard
     unsigned long m_nFailedReads = 0;     // reader counts, GUI thread resets

@@ -2,6 +2,7 @@
 
 #include "fw/App.h"
 #include "fw/Exception.h"
+#include "fw/fwres.h"
 #include "link/CommReader.h"
 #include "link/CommSettings.h"
 #include "link/LinkVerdict.h"
@@ -175,7 +176,7 @@ void CMSComm::SetPortOpen(BOOL open)
         ThrowPortError(IDS_PORT_CANNOT_OPEN, GetLastError());
     m_io = std::move(io);
     m_reader = std::move(reader);
-    m_bLost = false;
+    m_bLost = m_bLostUnexpectedly = false;
     m_nFailedReads = 0;
 }
 
@@ -248,6 +249,11 @@ void CMSComm::ClosePort()
         m_io->Close();
     m_reader.reset();
     m_io.reset();
+}
+
+std::wstring CMSComm::GetLossReason() const
+{
+    return m_bLost && m_bLostUnexpectedly ? LoadMessage(IDS_FW_UNEXPECTED) : std::wstring();
 }
 
 void CMSComm::LosePort()
@@ -328,8 +334,10 @@ bool CMSComm::RaiseEvents(std::shared_ptr<CCommReader> reader, int most)
         if (!reader->NextEvent(&event))
             return false;
         // Every byte received before the loss has had its event.
-        if (event == comEventPortLost)
+        if (event == comEventPortLost) {
+            m_bLostUnexpectedly = reader->EndedUnexpectedly();
             LosePort();
+        }
         m_nCommEvent = event;
         FireEvent(dispidOnComm);
     }

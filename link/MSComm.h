@@ -87,6 +87,9 @@ public:
 
     // True from the loss of the port (comEventPortLost) until it is opened or closed again.
     bool IsPortLost() const { return m_bLost; }
+    // Why the port was lost, when it was no pulled cable: the reading ended on
+    // an unexpected error. Empty otherwise.
+    std::wstring GetLossReason() const;
     // After a loss: opens the same port again, or throws the error that it is still gone.
     void Reconnect();
     // Throws the error that an operation meets on a closed or lost port.
@@ -124,6 +127,7 @@ private:
     short m_nCommEvent = 0;  // the event being raised
     bool m_bLost = false;
     bool m_bOpening = false, m_bOpenGivenUp = false;  // OpenAside waits; a close came meanwhile
+    bool m_bLostUnexpectedly = false;  // with m_bLost: the reader ended on an unexpected error
     unsigned long m_nFailedReads = 0;  // GetFailedReads() of the port last closed
 
     std::function<std::shared_ptr<CPortIo>()> m_makePortIo;

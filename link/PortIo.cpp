@@ -11,6 +11,41 @@ namespace {
 // they are left to it, never freed under it.
 constexpr DWORD kCancelMillis = 1000;
 
+// The DOS device list is read into at most this many characters (8 MB).
+constexpr size_t kMostDeviceChars = size_t(1) << 22;
+
+// The driver's own settings, with what this program needs put in: the line
+// settings, binary mode, and no flow control of any kind. Everything else,
+// the XON/XOFF limits among it, stays as the driver gave it: flow control is
+// off, so they mean nothing here, and a driver may refuse limits beyond the
+// buffer it really keeps.
+void ApplyCommSettings(DCB& dcb, const CommSettings& settings)
+{
+    dcb.BaudRate = settings.baudRate;
+    dcb.ByteSize = settings.byteSize;
+    dcb.Parity = settings.parity;
+    dcb.StopBits = settings.stopBits;
+    dcb.fBinary = TRUE;
+    dcb.fParity = settings.parity != CommSettings::parityNone;
+    // Every byte is kept, zero bytes and bytes with line errors too.
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fAbortOnError = FALSE;
+    // Some CDC and virtual drivers hand back 0 for both characters and then
+    // refuse their own DCB.
+    if (dcb.XonChar == dcb.XoffChar) {
+        dcb.XonChar = 0x11;
+        dcb.XoffChar = 0x13;
+    }
+}
+
 struct PendingIo {
     OVERLAPPED overlapped = {};
     char buffer[CPortIo::kBufferSize];  // what a read brings
@@ -42,36 +77,14 @@ public:
 
     DWORD Configure(const CommSettings& settings, DWORD bufferSize) override
     {
+        // A request: a driver may keep a buffer of its own size.
         SetupComm(m_hPort, bufferSize, bufferSize);
         DCB dcb = {};
         dcb.DCBlength = sizeof(dcb);
-        if (!GetCommState(m_hPort, &dcb))
+        if (!m_calls.getCommState(m_hPort, &dcb))
             return GetLastError();
-        dcb.BaudRate = settings.baudRate;
-        dcb.ByteSize = settings.byteSize;
-        dcb.Parity = settings.parity;
-        dcb.StopBits = settings.stopBits;
-        dcb.fBinary = TRUE;
-        dcb.fParity = settings.parity != CommSettings::parityNone;
-        // No flow control of any kind; every byte, zero bytes too, is kept.
-        dcb.fOutxCtsFlow = FALSE;
-        dcb.fOutxDsrFlow = FALSE;
-        dcb.fDtrControl = DTR_CONTROL_ENABLE;
-        dcb.fRtsControl = RTS_CONTROL_ENABLE;
-        dcb.fDsrSensitivity = FALSE;
-        dcb.fTXContinueOnXoff = TRUE;
-        dcb.fOutX = FALSE;
-        dcb.fInX = FALSE;
-        dcb.fErrorChar = FALSE;
-        dcb.fNull = FALSE;
-        dcb.fAbortOnError = FALSE;
-        // Flow control stays off, but some CDC and virtual drivers hand back 0
-        // for both characters and then refuse their own DCB: set them all.
-        dcb.XonChar = 0x11;
-        dcb.XoffChar = 0x13;
-        dcb.XonLim = static_cast<WORD>(bufferSize / 4);
-        dcb.XoffLim = static_cast<WORD>(bufferSize / 4);
-        if (!SetCommState(m_hPort, &dcb))
+        ApplyCommSettings(dcb, settings);
+        if (!m_calls.setCommState(m_hPort, &dcb))
             return GetLastError();
         COMMTIMEOUTS timeouts = {};
         // A read returns 10 ms after the last byte of a burst, at the latest after
@@ -81,7 +94,7 @@ public:
         timeouts.ReadTotalTimeoutConstant = 1000;
         timeouts.WriteTotalTimeoutMultiplier = 2;
         timeouts.WriteTotalTimeoutConstant = 2000;
-        if (!SetCommTimeouts(m_hPort, &timeouts))
+        if (!m_calls.setCommTimeouts(m_hPort, &timeouts))
             return GetLastError();
         PurgeComm(m_hPort, PURGE_RXCLEAR | PURGE_TXCLEAR);
         return 0;
@@ -226,6 +239,11 @@ std::shared_ptr<CPortIo> CreateWin32PortIo(const Win32PortCalls& calls)
 
 std::vector<ComPortName> ComPortsOnThisPc()
 {
+    return ListComPorts(Win32PortCalls());
+}
+
+std::vector<ComPortName> ListComPorts(const Win32PortCalls& calls)
+{
     std::vector<ComPortName> ports;
     const auto add = [&](const wchar_t* name, const wchar_t* device) {
         if (_wcsnicmp(name, L"COM", 3) != 0)
@@ -243,22 +261,37 @@ std::vector<ComPortName> ComPortsOnThisPc()
         }
         ports.push_back({ static_cast<int>(number), device });
     };
+    // Every DOS device name, in a buffer that grows until the list fits: a PC
+    // with many devices has a long one. Should it never fit, each COM port is asked for.
     std::vector<wchar_t> names(65536);
-    const DWORD length = QueryDosDeviceW(nullptr, names.data(), static_cast<DWORD>(names.size()));
+    DWORD length;
+    while (!(length = calls.queryDosDevice(nullptr, names.data(), static_cast<DWORD>(names.size()))) &&
+           GetLastError() == ERROR_INSUFFICIENT_BUFFER && names.size() < kMostDeviceChars)
+        names.resize(names.size() * 2);
     for (const wchar_t* name = names.data(); length && *name; name += std::wcslen(name) + 1)
         add(name, L"");
+    for (int number = 1; !length && number < 256; ++number) {
+        const std::wstring name = L"COM" + std::to_wstring(number);
+        if (calls.queryDosDevice(name.c_str(), names.data(), static_cast<DWORD>(names.size())))
+            add(name.c_str(), L"");
+    }
     HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (calls.regOpenKeyEx(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        std::vector<wchar_t> value(16384);  // the longest name a registry value can have
         for (DWORD i = 0;; ++i) {
-            wchar_t value[256], data[64] = L"";
-            DWORD valueLength = 256, dataLength = sizeof data - sizeof(wchar_t), type = 0;
-            if (RegEnumValueW(key, i, value, &valueLength, nullptr, &type, reinterpret_cast<BYTE*>(data),
-                              &dataLength) != ERROR_SUCCESS)
+            wchar_t data[64] = L"";
+            DWORD valueLength = static_cast<DWORD>(value.size()), dataLength = sizeof data - sizeof(wchar_t), type = 0;
+            const LSTATUS status = calls.regEnumValue(key, i, value.data(), &valueLength, nullptr, &type,
+                                                      reinterpret_cast<BYTE*>(data), &dataLength);
+            // An entry too long for a port's name is no port of ours: the ones after it still are.
+            if (status == ERROR_MORE_DATA)
+                continue;
+            if (status != ERROR_SUCCESS)
                 break;
             if (type == REG_SZ)
-                add(data, value);
+                add(data, value.data());
         }
-        RegCloseKey(key);
+        calls.regCloseKey(key);
     }
     std::sort(ports.begin(), ports.end(), [](const ComPortName& a, const ComPortName& b) { return a.number < b.number; });
     return ports;

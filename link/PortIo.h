@@ -54,14 +54,23 @@ public:
     virtual bool Pause(DWORD ms, HANDLE stop) = 0;
 };
 
-// The Win32 calls through which the real port layer reads and writes; a unit
-// test replays what a driver does with a read or write it was told to cancel.
+// The Win32 calls through which the real port layer reads, writes, sets a port
+// up and lists the PC's ports; a unit test replays what a driver does with a
+// read or write it was told to cancel, with the settings it is given, and what
+// a PC with many devices answers.
 struct Win32PortCalls {
     BOOL(WINAPI* readFile)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) = ReadFile;
     BOOL(WINAPI* writeFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) = WriteFile;
     BOOL(WINAPI* cancelIoEx)(HANDLE, LPOVERLAPPED) = CancelIoEx;
     BOOL(WINAPI* getOverlappedResult)(HANDLE, LPOVERLAPPED, LPDWORD, BOOL) = GetOverlappedResult;
     DWORD(WINAPI* wait)(DWORD, const HANDLE*, BOOL, DWORD) = WaitForMultipleObjects;
+    BOOL(WINAPI* getCommState)(HANDLE, LPDCB) = GetCommState;
+    BOOL(WINAPI* setCommState)(HANDLE, LPDCB) = SetCommState;
+    BOOL(WINAPI* setCommTimeouts)(HANDLE, LPCOMMTIMEOUTS) = SetCommTimeouts;
+    DWORD(WINAPI* queryDosDevice)(LPCWSTR, LPWSTR, DWORD) = QueryDosDeviceW;
+    LSTATUS(WINAPI* regOpenKeyEx)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY) = RegOpenKeyExW;
+    LSTATUS(WINAPI* regEnumValue)(HKEY, DWORD, LPWSTR, LPDWORD, LPDWORD, LPDWORD, LPBYTE, LPDWORD) = RegEnumValueW;
+    LSTATUS(WINAPI* regCloseKey)(HKEY) = RegCloseKey;
 };
 
 std::shared_ptr<CPortIo> CreateWin32PortIo(const Win32PortCalls& calls = Win32PortCalls());
@@ -77,3 +86,4 @@ struct ComPortName {
 // The COM ports this PC has, ascending: the system's DOS device names and its
 // serial-port map (HARDWARE\DEVICEMAP\SERIALCOMM).
 std::vector<ComPortName> ComPortsOnThisPc();
+std::vector<ComPortName> ListComPorts(const Win32PortCalls& calls);

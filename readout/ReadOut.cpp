@@ -154,6 +154,8 @@ void CMainDialog::EndReadOut(RunEnd how)
         text = m_nCount ? LoadMessage(m_nUnwritten ? IDS_RUN_PORT_LOST_UNWRITTEN : IDS_RUN_PORT_LOST,
                                       { port, name, Decimal(m_nCount), Decimal(m_nUnwritten) })
                         : LoadMessage(IDS_PORT_LOST, { port }) + untouched;
+        if (!m_comm.GetLossReason().empty())
+            text += L"\n\n" + m_comm.GetLossReason();
     } else {
         std::vector<std::wstring> causes;
         if (m_nUnwritten)

@@ -60,8 +60,9 @@ BOOL CMainDialog::OnInitDialog()
     CDialog::OnInitDialog();
 
     AddAboutEntry(m_hWnd);
-    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AfxGetApp()->LoadIcon(IDR_MAINFRAME, SM_CXICON, SM_CYICON)));
+    SendMessage(WM_SETICON, ICON_SMALL,
+                reinterpret_cast<LPARAM>(AfxGetApp()->LoadIcon(IDR_MAINFRAME, SM_CXSMICON, SM_CYSMICON)));
 
     // The port is opened once the window is shown: a box about it then has
     // a shown owner, and a taskbar button.

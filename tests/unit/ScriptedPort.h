@@ -5,25 +5,27 @@
 
 #include <algorithm>
 #include <mutex>
+#include <stdexcept>
 #include <utility>
 
 // One read's answer; `millis` is how long it takes on the port's own clock. It says it read all of `data`, yet puts
 // no more into the buffer than was asked for. The ClearCommError before it reports its `lineErrors` (CE_...), and
 // its bytes as waiting unless they are not `reported`. One `inBuffer` is bytes in the driver's buffer, dropped by
 // PURGE_RXCLEAR; one `untilAbort` is pending until a purge aborts it; a `deaf` one until `abort` is set, deaf to
-// the stop event, and then ends stopped.
+// the stop event, and then ends stopped; one that `throws` throws std::runtime_error.
 struct ReadAnswer {
     std::string data;
     DWORD error = 0;
     bool waited = true;
     DWORD millis = 5;
     DWORD lineErrors = 0;
-    enum When : char { now, inBuffer, untilAbort, deaf } when = now;
+    enum When : char { now, inBuffer, throws, untilAbort, deaf } when = now;
     bool reported = true;
 };
 inline ReadAnswer Data(const std::string& data) { return { data, 0, true, 5 }; }
 inline ReadAnswer Quiet() { return { "", 0, true, 1000 }; }                 // an idle read that waited its timeout
 inline ReadAnswer Failing(DWORD error) { return { "", error, false, 0 }; }  // Failing(0): empty at once
+inline ReadAnswer Throwing() { return { "", 0, true, 5, 0, ReadAnswer::throws }; }
 
 // The test sets it up before the port opens; afterwards the reader thread and the test share it under one lock.
 class CScriptedPort : public CPortIo {
@@ -72,6 +74,8 @@ public:
             pulled = std::min(pulled, now);
             return rest;
         });
+        if (answer.when == ReadAnswer::throws)
+            throw std::runtime_error("the driver's layer failed");
         HANDLE waits[] = { abort, stop };
         if (answer.when >= ReadAnswer::untilAbort)
             Log("pending"), WaitForMultipleObjects(answer.when == ReadAnswer::deaf ? 1 : 2, waits, FALSE, INFINITE);

@@ -316,6 +316,76 @@ TEST_F(DriverReplay, TheWin32LayerTellsWhatBecameOfAReadOrWriteItGaveUpOn)
     CloseHandle(stopEvent);
 }
 
+// A driver gets back its own settings with only the line settings and no flow control of any kind put in. This one
+// keeps 1 KiB whatever SetupComm asks for and refuses XON/XOFF limits beyond it; like some CDC drivers it hands back
+// 0 for both XON/XOFF bytes, yet refuses them so.
+DCB g_set;
+TEST(Win32Layer, ADriversOwnSettingsGoBackWithOnlyWhatTheProgramNeeds)
+{
+    static DCB given = {};  // every kind of flow control on, 115200 7E2
+    given.DCBlength = sizeof(DCB), given.BaudRate = 115200, given.fBinary = given.fParity = given.fAbortOnError = 1;
+    given.fOutxCtsFlow = given.fOutxDsrFlow = given.fDsrSensitivity = given.fOutX = given.fInX = given.fNull = 1;
+    given.fErrorChar = 1, given.fDtrControl = DTR_CONTROL_HANDSHAKE, given.fRtsControl = RTS_CONTROL_TOGGLE;
+    given.XonLim = 512, given.XoffLim = 128, given.ByteSize = 7, given.Parity = EVENPARITY, given.StopBits = TWOSTOPBITS;
+    given.ErrorChar = '?', given.EofChar = 0x1A, given.EvtChar = '\n';
+    Win32PortCalls calls;
+    calls.getCommState = [](HANDLE, LPDCB dcb) -> BOOL { return *dcb = given, TRUE; };
+    calls.setCommState = [](HANDLE, LPDCB dcb) -> BOOL {
+        g_set = *dcb;
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return dcb->XonLim <= 1024 && dcb->XoffLim <= 1024 && dcb->XonChar != dcb->XoffChar;
+    };
+    calls.setCommTimeouts = [](HANDLE, LPCOMMTIMEOUTS) { return TRUE; };
+    EXPECT_EQ(0u, CreateWin32PortIo(calls)->Configure(CommSettings(), 8191)) << "the port opens";
+    DCB set = given;  // 9600 8N1 in binary mode, DTR and RTS up, no flow control, abort, error character or null stripping
+    set.BaudRate = 9600, set.ByteSize = 8, set.Parity = NOPARITY, set.StopBits = ONESTOPBIT, set.XonChar = 0x11;
+    set.fParity = set.fOutxCtsFlow = set.fOutxDsrFlow = set.fDsrSensitivity = set.fOutX = set.fInX = set.fNull = 0;
+    set.fErrorChar = set.fAbortOnError = 0, set.XoffChar = 0x13;
+    set.fDtrControl = DTR_CONTROL_ENABLE, set.fRtsControl = RTS_CONTROL_ENABLE;
+    EXPECT_EQ(0, memcmp(&set, &g_set, sizeof(DCB))) << ::testing::PrintToString(g_set);
+}
+
+// A PC with many devices has a long DOS device list, and its serial-port map may hold an entry too long to read: every
+// COM port is listed all the same, the device list read in a buffer large enough, or each COM port asked for.
+std::wstring g_devices;
+TEST(Win32Layer, APcsPortsAreListedWhenItHasManyDevicesOrARegistryEntryCannotBeRead)
+{
+    Win32PortCalls calls;
+    calls.queryDosDevice = [](LPCWSTR name, LPWSTR out, DWORD size) -> DWORD {
+        const std::wstring list = name ? (std::wstring(name) == L"COM5" ? L"\\Device\\Serial4" : L"") : g_devices;
+        if (list.empty() || list.size() + 1 > size)
+            return SetLastError(list.empty() ? ERROR_FILE_NOT_FOUND : ERROR_INSUFFICIENT_BUFFER), 0;
+        std::copy(list.begin(), list.end(), out);
+        out[list.size()] = L'\0';
+        return static_cast<DWORD>(list.size() + 1);
+    };
+    calls.regOpenKeyEx = [](HKEY, LPCWSTR, DWORD, REGSAM, PHKEY key) { return *key = HKEY_CURRENT_USER, ERROR_SUCCESS; };
+    calls.regEnumValue = [](HKEY, DWORD i, LPWSTR name, LPDWORD, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD) -> LSTATUS {
+        const wchar_t* const values[][2] = { { L"\\Device\\VCP0", L"COM9" }, {}, { L"\\Device\\Serial1", L"COM4" } };
+        if (i >= 3 || !values[i][0])
+            return i >= 3 ? ERROR_NO_MORE_ITEMS : ERROR_MORE_DATA;
+        wcscpy(name, values[i][0]), wcscpy(reinterpret_cast<wchar_t*>(data), values[i][1]), *type = REG_SZ;
+        return ERROR_SUCCESS;
+    };
+    calls.regCloseKey = [](HKEY) { return ERROR_SUCCESS; };
+    std::wstring many = L"COM3";
+    for (int i = 0; many.size() < 100000 - 15; ++i)
+        many += L'\0' + std::wstring(L"HarddiskVolume") + std::to_wstring(i);
+    many.resize(100000 - 15, L'x');
+    many += std::wstring(L"\0COM12\0COM200\0", 14);  // past 64 K characters; 100,000 with the list's end
+    const struct { std::wstring devices; const char* listed; } rows[] = {
+        { many, "3 |4 \\Device\\Serial1|9 \\Device\\VCP0|12 |200 |" },
+        { std::wstring(1 << 23, L'x'), "4 \\Device\\Serial1|5 |9 \\Device\\VCP0|" },  // never fits
+    };
+    for (const auto& row : rows) {
+        g_devices = row.devices;
+        std::string listed;
+        for (const ComPortName& pc : ListComPorts(calls))
+            listed += std::to_string(pc.number) + " " + Utf8(pc.device) + "|";
+        EXPECT_EQ(row.listed, listed);
+    }
+}
+
 // The test runner maps COM 27 in the system's serial-port map.
 using SerialControl = DriverReplay;
 TEST_F(SerialControl, AMissingPortIsToldApartAndThePcsPortsAreListedWithTheirDevices)

@@ -611,6 +611,40 @@ TEST_F(MainWindow, APulledCableEndsTheRunAtOnceAndReadWaitsForThePortToComeBack)
     EXPECT_EQ("dialog 129", prompts.seen[4]);
 }
 
+// The title bar and Alt+Tab each get the image drawn for their size.
+TEST_F(MainWindow, EachIconOfTheWindowIsTheImageOfItsSize)
+{
+    Run([&](CProbedDialog& d) {
+        for (const auto& icon : { std::pair<WPARAM, int>{ ICON_SMALL, SM_CXSMICON }, { ICON_BIG, SM_CXICON } }) {
+            ICONINFO info = {};
+            ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(d.SendMessage(WM_GETICON, icon.first)), &info));
+            BITMAP bitmap = {};
+            GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+            EXPECT_EQ(GetSystemMetrics(icon.second), bitmap.bmWidth);
+            DeleteObject(info.hbmColor), DeleteObject(info.hbmMask);
+        }
+    });
+}
+
+// Nothing unwinds through Windows: a handler's unexpected error is told and the program goes on; the reader's
+// ends the run as a lost connection that says so, with every byte that came before in the table.
+TEST_F(MainWindow, AnUnexpectedErrorIsToldAndInTheReaderEndsTheRunAsLost)
+{
+    Run([&](CProbedDialog& d) {
+        prompts.answers = { { IDOK, L"", 0, [] { throw std::runtime_error("in the handler"); } } };
+        d.Click(IDC_READ);
+        Read(d, "abgebrochen.txt");
+        d.Receive(kRecord);
+        port->Then(Throwing());
+        ASSERT_TRUE(PumpUntil([&] { return !d.ReadOutRunning(); }, 5000));
+    });
+    EXPECT_EQ(kRow, Content(dir / "abgebrochen.txt"));
+    ASSERT_EQ(4u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
+    EXPECT_EQ("error: Unerwarteter Fehler.\nUnexpected error.", prompts.seen[1]);
+    EXPECT_THAT(prompts.seen[3], AllOf(HasSubstr("error: Die Verbindung \xC3\xBC" "ber COM 2 ist unterbrochen. Die Tabelle"),
+                                       ::testing::EndsWith("22 characters received.\n\nUnerwarteter Fehler.\nUnexpected error.")));
+}
+
 TEST_F(MainWindow, AnIncompleteTableSaysWhyAndDeleteThenAsksFirst)
 {
     Run([&](CProbedDialog& d) {

@@ -47,6 +47,18 @@ TEST(Resources, SystemMenuEndsWithSeparatorAndAboutEntry)
     DestroyWindow(window);
 }
 
+// Sharp at every size from 100 % to 200 %: each image in 32-bit colour with alpha (256 is written as 0).
+TEST(Resources, TheIconHasEverySizeInTrueColourWithAlpha)
+{
+    const std::string group = Resource(RT_GROUP_ICON, IDR_MAINFRAME);
+    ASSERT_GE(group.size(), 6u);
+    std::string sizes;
+    for (size_t entry = 6; entry + 14 <= group.size(); entry += 14)  // GRPICONDIRENTRY: width, height, ..., bit count
+        sizes += std::to_string(static_cast<unsigned char>(group[entry])) + "x" +
+                 std::to_string(static_cast<unsigned char>(group[entry + 6])) + " ";
+    EXPECT_EQ("16x32 20x32 24x32 32x32 40x32 48x32 64x32 0x32 ", sizes);
+}
+
 TEST(Resources, TheManifestLetsWindowsScaleEachMonitor)
 {
     EXPECT_NE(std::string::npos, Resource(MAKEINTRESOURCEW(24), 1).find(">PerMonitorV2, System</dpiAwareness>"));
