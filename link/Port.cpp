@@ -10,7 +10,6 @@ void CMainDialog::ConfigurePort()
 {
     // Another port, or the same opened again: what comes now is no run's rest.
     TellLateChars();
-    m_bLateWatch = false;
     if (m_comm.GetPortOpen())
         m_comm.SetPortOpen(FALSE);
     // The port number is the index plus one, in 16 bits: index 0 is COM 1.
@@ -24,40 +23,38 @@ void CMainDialog::ConfigurePort()
     m_comm.SetInputLen(1);
 }
 
-void CMainDialog::ReopenPort()
+bool CMainDialog::OpenPortOrChoose(Opening how)
 {
-    if (m_comm.GetPortOpen())
-        return;
-    // After a lost connection the adapter may be back under its name.
-    if (m_comm.IsPortLost())
-        m_comm.Reconnect();
-    else
-        ConfigurePort();
-}
-
-bool CMainDialog::OpenPortOrChoose(void (CMainDialog::*open)())
-{
-    try {
-        (this->*open)();
-        return true;
-    } catch (const CPortUnusable& e) {
-        const std::vector<ComPortName> ports = m_listPorts();
-        if (ports.empty()) {
-            Tell(e.GetDescription() + L"\n\n" + LoadMessage(IDS_PORTS_ON_THIS_PC, { LoadMessage(IDS_PORTS_NONE) }));
-            return false;
+    for (;;) {
+        try {
+            if (how == Opening::Anew)
+                ConfigurePort();
+            else if (m_comm.IsPortLost())
+                m_comm.Reconnect();  // after a loss the adapter may be back under its name
+            else if (!m_comm.GetPortOpen())
+                ConfigurePort();
+            return true;
+        } catch (const CPortUnusable& e) {
+            const std::vector<ComPortName> ports = m_listPorts();
+            if (ports.empty()) {
+                Tell(e.GetDescription() + L"\n\n" + LoadMessage(IDS_PORTS_ON_THIS_PC, { LoadMessage(IDS_PORTS_NONE) }));
+                return false;
+            }
+            if (!TakeAnotherPort(e.GetDescription(), ports))
+                return false;
+            how = Opening::Anew;
         }
-        return UseAnotherPort(e.GetDescription(), ports);
     }
 }
 
-bool CMainDialog::UseAnotherPort(const std::wstring& problem, const std::vector<ComPortName>& ports)
+bool CMainDialog::TakeAnotherPort(const std::wstring& problem, const std::vector<ComPortName>& ports)
 {
     CPortChoiceDialog choice(problem, ports);
     if (AfxPrompts().RunModal(choice) != IDOK)
         return false;
     m_portDlg.m_nPort = choice.m_nChosen - 1;
     StorePortSetting();
-    return OpenPortOrChoose(&CMainDialog::ConfigurePort);
+    return true;
 }
 
 void CMainDialog::SendCommand(CString command)
@@ -66,7 +63,6 @@ void CMainDialog::SendCommand(CString command)
     m_comm.DiscardInput();
     m_comm.SetOutput(command);
     // What comes now is the answer to this command, not the last run's rest.
-    m_bLateWatch = false;
-    m_nLate = m_nLateAtTick = 0;
+    m_late.Stop();
     AfxClock().KillTimer(m_hWnd, kLateTimer);
 }

@@ -12,15 +12,15 @@
 void CMainDialog::OnErase()
 {
     // A port closed or lost before may be back, or another may be chosen.
-    if (!OpenPortOrChoose(&CMainDialog::ReopenPort))
+    if (!OpenPortOrChoose(Opening::IfClosed))
         return;
     // After a read-out that went wrong the logger holds the only copy.
-    const uint32_t late = m_nLate;
+    const uint32_t late = m_late.Count();
     UINT question = 0;
-    switch (m_lastRun) {
-    case LastRun::Nothing: question = IDS_ERASE_AFTER_NOTHING; break;
-    case LastRun::PortLost: question = IDS_ERASE_AFTER_LOSS; break;
-    case LastRun::Incomplete: question = IDS_ERASE_AFTER_INCOMPLETE; break;
+    switch (m_lastOutcome) {
+    case Outcome::Nothing: question = IDS_ERASE_AFTER_NOTHING; break;
+    case Outcome::PortLost: question = IDS_ERASE_AFTER_LOSS; break;
+    case Outcome::Incomplete: question = IDS_ERASE_AFTER_INCOMPLETE; break;
     default: break;
     }
     if (question && !AfxPrompts().AskYesNo(m_hWnd, LoadMessage(question)))
@@ -28,21 +28,24 @@ void CMainDialog::OnErase()
     CConfirmEraseDialog confirm;
     if (AfxPrompts().RunModal(confirm) != IDOK)
         return;
-    const uint32_t runs = m_nRunsStarted;
-    ++m_nErasePauses;
+    // A Delete clicked in the pause pauses in turn; when the first pause is
+    // over, Quit clicked meanwhile ends the program.
+    const Phase before = std::exchange(m_phase, Phase::ErasePause);
     WaitNextSecond();
-    // Quit clicked meanwhile ends the program once the last pause is over.
-    const bool quit = --m_nErasePauses == 0 && std::exchange(m_bQuitAfterErase, false);
+    const Phase after = m_phase;
+    if (after == Phase::ErasePause)
+        m_phase = before;
+    const bool quit = before == Phase::Idle && std::exchange(m_bQuitAfterErase, false);
     // The session ends: nothing is erased, and nothing is said.
-    if (m_bLoggingOff)
+    if (after == Phase::LoggingOff)
         return;
     try {
-        // A read-out started in the pause has the line now: its reply must not
-        // be cut by the discard, nor the logger erased while it sends.
-        if (m_nRunsStarted != runs)
+        // A read-out started in the pause ended it and has the line now: its
+        // reply must not be cut by the discard, nor the logger erased while it sends.
+        if (after == Phase::Idle)
             Tell(LoadMessage(IDS_ERASE_NOT_SENT));
         // Nor while the logger sends what no table holds, unless the user knew.
-        else if (m_nLate != late)
+        else if (m_late.Count() != late)
             Tell(LoadMessage(IDS_ERASE_NOT_SENT_LATE));
         else
             SendCommand(kEraseCommand);
@@ -52,7 +55,7 @@ void CMainDialog::OnErase()
         Tell(e.GetDescription());  // told before the program ends all the same
     }
     if (quit) {
-        ReleaseAll();
+        Leave(Leaving::ByUser);
         CDialog::OnOK();
     }
 }
@@ -64,7 +67,7 @@ void CMainDialog::WaitNextSecond()
     // The window stays alive meanwhile: every message of the thread is
     // dispatched from here, without the dialog's keyboard handling. Between
     // messages the thread sleeps until the next one or the next second.
-    for (ULONGLONG now; (now = clock.Now()) < end && !m_bLoggingOff;) {
+    for (ULONGLONG now; (now = clock.Now()) < end && m_phase != Phase::LoggingOff;) {
         MSG msg;
         if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             ::TranslateMessage(&msg);

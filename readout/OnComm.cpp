@@ -26,7 +26,7 @@ void CMainDialog::OnComm()
     case CMSComm::comEventRxOver:
     case CMSComm::comEventRxParity:
         if (ReadOutRunning())
-            ++m_nLineErrors;
+            ++m_tally.lineErrors;
         return;
     default:
         return;
@@ -42,26 +42,26 @@ void CMainDialog::OnComm()
     const RecordChar step = FormatRecordChar(m_nPos, ch);
     const bool writesSeparator = !step.lineEnd && step.separator;
     try {
-        if (!m_bTableTaken)
+        if (!m_tally.tableTaken)
             TakeTable();
         if (step.writeChar)
             m_file.Write(&step.ch, 1);
         m_nPos = step.newPos;
-        m_bInsideLine = !step.lineEnd;
+        m_tally.insideLine = !step.lineEnd;
         if (writesSeparator)
             m_file.Write(&step.separator, 1);
     } catch (const CFileException&) {
-        m_nUnwritten += m_nBufferedChars + 1;
-        m_nBufferedChars = 0;
+        m_tally.unwritten += m_tally.bufferedChars + 1;
+        m_tally.bufferedChars = 0;
         throw;
     }
     if (step.writeChar || writesSeparator)
-        ++m_nBufferedChars;
+        ++m_tally.bufferedChars;
     if (step.refreshDisplay && DisplayMayRefresh())
         ShowCount();
     ++m_nCount;
     // The table reaches the disk a line at a time, and at least every 250 ms
     // while characters keep coming.
-    if (ch == '\n' || AfxClock().Now() - m_nLastFlush >= kFlushMillis)
+    if (ch == '\n' || AfxClock().Now() - m_tally.lastFlush >= kFlushMillis)
         FlushTable();
 }

@@ -1,5 +1,6 @@
-// The read-out run: from the Read button to the finished table file. Silence
-// ends it: the first timer tick that finds no new character.
+// The read-out run: from the Read button to the finished table file. The
+// first timer tick that finds no new character ends it, and so do the loss of
+// the port, reads that keep failing and the program's end.
 #include "fw/App.h"
 #include "fw/Clock.h"
 #include "fw/Exception.h"
@@ -45,7 +46,7 @@ SYSTEMTIME Today()
 void CMainDialog::OnRead()
 {
     // A port closed or lost before may be back, or another may be chosen.
-    if (!OpenPortOrChoose(&CMainDialog::ReopenPort))
+    if (!OpenPortOrChoose(Opening::IfClosed))
         return;
     const SYSTEMTIME today = Today();
     const std::wstring folder = TableFolder();
@@ -95,23 +96,20 @@ void CMainDialog::StartReadOut(const std::wstring& path)
     if (!sent)
         return;
 
-    AfxClock().SetTimer(m_hWnd, kReadOutTimer, kReadOutPeriod);
+    AfxClock().SetTimer(m_hWnd, kReadOutTimer, kTickMillis);
     // The PC's idle timer does not see serial traffic: it must not sleep meanwhile.
     AfxClock().KeepAwake(true);
     LockButtons(true);
-    ++m_nRunsStarted;
+    // A read-out started in Delete's pause ends it: it has the line now.
+    if (m_phase == Phase::ErasePause)
+        m_phase = Phase::Idle;
     m_bFileOpen = 1;
-    m_bTableTaken = false;
-    m_nUnwritten = 0;
-    m_nLineErrors = 0;
-    m_bSlept = false;
-    m_nBufferedChars = 0;
-    m_nLastFlush = AfxClock().Now();
+    m_tally = RunTally();
+    m_tally.lastFlush = AfxClock().Now();
     m_nLastCount = 0;
     // The logger sends its records from a line start: a line the previous run
     // left unfinished must not shift the layout of the new table.
     m_nPos = 0;
-    m_bInsideLine = false;
     m_nCount = 0;
 }
 
@@ -122,108 +120,110 @@ void CMainDialog::OnTimer(UINT_PTR nIDEvent)
             EndReadOut(RunEnd::Silence);
         else
             m_nLastCount = m_nCount;
-    } else if (nIDEvent == kLateTimer) {
-        if (m_nLate == m_nLateAtTick)
-            TellLateChars();
-        else
-            m_nLateAtTick = m_nLate;
+    } else if (nIDEvent == kLateTimer && m_late.Tick()) {
+        TellLateChars();
     }
     Default();
 }
 
 void CMainDialog::EndReadOut(RunEnd how)
 {
+    if (!ReadOutRunning())
+        return;
     AfxClock().KillTimer(m_hWnd, kReadOutTimer);
     AfxClock().KeepAwake(false);
     LockButtons(false);
     // The display shows the total, not just the count at the last line's dates.
     ShowCount();
-    if (!ReadOutRunning())
-        return;
-    const std::wstring name = m_file.GetFilePath(), port = Decimal(m_comm.GetCommPort());
+    const std::wstring table = m_file.GetFilePath();
     const bool made = m_file.WasCreated();
     CloseTable();
-    m_bLateWatch = how != RunEnd::ProgramEnds;
+    const RunVerdict verdict = JudgeRun(how, m_nCount, m_tally, m_comm.GetFailedReads());
+    m_lastOutcome = verdict.outcome;
+    if (how == RunEnd::ProgramEnds)
+        return;
+    m_late.Arm();
+    TellRunEnd(verdict, table, made);
+}
 
+void CMainDialog::TellRunEnd(const RunVerdict& verdict, const std::wstring& table, bool made)
+{
+    const std::wstring port = Decimal(m_comm.GetCommPort());
     // Which table the user still has, when nothing came.
     const std::wstring untouched = m_nCount ? std::wstring()
-                                            : L"\n\n" + LoadMessage(made ? IDS_TABLE_NOT_MADE : IDS_TABLE_KEPT, { name });
+                                            : L"\n\n" + LoadMessage(made ? IDS_TABLE_NOT_MADE : IDS_TABLE_KEPT, { table });
     std::wstring text;
-    if (how == RunEnd::PortLost) {
-        m_lastRun = LastRun::PortLost;
-        text = m_nCount ? LoadMessage(m_nUnwritten ? IDS_RUN_PORT_LOST_UNWRITTEN : IDS_RUN_PORT_LOST,
-                                      { port, name, Decimal(m_nCount), Decimal(m_nUnwritten) })
+    switch (verdict.outcome) {
+    case Outcome::PortLost:
+        text = m_nCount ? LoadMessage(m_tally.unwritten ? IDS_RUN_PORT_LOST_UNWRITTEN : IDS_RUN_PORT_LOST,
+                                      { port, table, Decimal(m_nCount), Decimal(m_tally.unwritten) })
                         : LoadMessage(IDS_PORT_LOST, { port }) + untouched;
         if (!m_comm.GetLossReason().empty())
             text += L"\n\n" + m_comm.GetLossReason();
-    } else {
-        std::vector<std::wstring> causes;
-        if (m_nUnwritten)
-            causes.push_back(LoadMessage(IDS_CAUSE_UNWRITTEN, { Decimal(m_nUnwritten) }));
-        if (m_nLineErrors)
-            causes.push_back(LoadMessage(IDS_CAUSE_LINE_ERRORS, { Decimal(m_nLineErrors) }));
-        if (const unsigned long failed = m_comm.GetFailedReads())
-            causes.push_back(LoadMessage(IDS_CAUSE_READS_FAILED, { Decimal(failed), port }));
-        if (m_bInsideLine)
-            causes.push_back(LoadMessage(IDS_CAUSE_INSIDE_LINE));
-        if (m_bSlept)
-            causes.push_back(LoadMessage(IDS_CAUSE_SLEPT));
-        if (causes.empty() && m_nCount == 0) {
-            m_lastRun = LastRun::Nothing;
-            text = LoadMessage(IDS_RUN_NOTHING, { port }) + untouched;
-            // It may be the wrong port: the PC's others are offered with the text.
-            const std::vector<ComPortName> ports = how == RunEnd::ProgramEnds ? std::vector<ComPortName>() : m_listPorts();
-            if (!ports.empty()) {
-                UseAnotherPort(text, ports);
-                return;
-            }
-        } else if (causes.empty()) {
-            m_lastRun = LastRun::Good;
-        } else {
-            m_lastRun = LastRun::Incomplete;
-            text = LoadMessage(IDS_RUN_INCOMPLETE, { name });
-            for (const std::wstring& cause : causes)
-                text += L"\n\n" + cause;
-            text += untouched + L"\n\n" + LoadMessage(IDS_RUN_AGAIN);
+        break;
+    case Outcome::Nothing: {
+        text = LoadMessage(IDS_RUN_NOTHING, { port }) + untouched;
+        // It may be the wrong port: the PC's others are offered with the text.
+        const std::vector<ComPortName> ports = m_listPorts();
+        if (!ports.empty()) {
+            if (TakeAnotherPort(text, ports))
+                OpenPortOrChoose(Opening::Anew);
+            return;
         }
+        break;
     }
-    if (how != RunEnd::ProgramEnds && !text.empty())
-        Tell(text);
+    case Outcome::Incomplete:
+        text = LoadMessage(IDS_RUN_INCOMPLETE, { table });
+        for (const Cause cause : verdict.causes) {
+            switch (cause) {
+            case Cause::Unwritten: text += L"\n\n" + LoadMessage(IDS_CAUSE_UNWRITTEN, { Decimal(m_tally.unwritten) }); break;
+            case Cause::LineErrors: text += L"\n\n" + LoadMessage(IDS_CAUSE_LINE_ERRORS, { Decimal(m_tally.lineErrors) }); break;
+            case Cause::ReadsFailed:
+                text += L"\n\n" + LoadMessage(IDS_CAUSE_READS_FAILED, { Decimal(m_comm.GetFailedReads()), port });
+                break;
+            case Cause::InsideLine: text += L"\n\n" + LoadMessage(IDS_CAUSE_INSIDE_LINE); break;
+            case Cause::Slept: text += L"\n\n" + LoadMessage(IDS_CAUSE_SLEPT); break;
+            }
+        }
+        text += untouched + L"\n\n" + LoadMessage(IDS_RUN_AGAIN);
+        break;
+    default:
+        return;
+    }
+    Tell(text);
 }
 
 void CMainDialog::NoteLateChar()
 {
-    if (!m_bLateWatch || m_nLate++ != 0)
+    if (!m_late.Note())
         return;
     // The logger still has what did not reach the table: Delete asks first.
-    if (m_lastRun == LastRun::Good)
-        m_lastRun = LastRun::Incomplete;
-    AfxClock().SetTimer(m_hWnd, kLateTimer, kReadOutPeriod);
+    if (m_lastOutcome == Outcome::Good)
+        m_lastOutcome = Outcome::Incomplete;
+    AfxClock().SetTimer(m_hWnd, kLateTimer, kTickMillis);
 }
 
 void CMainDialog::TellLateChars()
 {
     AfxClock().KillTimer(m_hWnd, kLateTimer);
-    if (!m_bLateWatch || m_nLate == 0)  // nothing to tell, or a tick queued before the kill
-        return;
     // Once a run: a logger that keeps sending on its own is not to nag.
-    m_bLateWatch = false;
-    Tell(LoadMessage(IDS_RUN_LATE, { Decimal(m_nLate), Decimal(m_comm.GetCommPort()) }) + L"\n\n" +
-         LoadMessage(IDS_RUN_AGAIN));
+    if (const uint32_t late = m_late.Finish())
+        Tell(LoadMessage(IDS_RUN_LATE, { Decimal(late), Decimal(m_comm.GetCommPort()) }) + L"\n\n" +
+             LoadMessage(IDS_RUN_AGAIN));
 }
 
 void CMainDialog::TakeTable()
 {
     // Until it is emptied, nothing is written: the new rows never follow the old ones.
     m_file.SetLength(0);
-    m_bTableTaken = true;
+    m_tally.tableTaken = true;
 }
 
 void CMainDialog::CloseTable()
 {
     FlushTable();
     // A table this run made and nothing came for is no table.
-    const bool unused = m_file.WasCreated() && !m_bTableTaken;
+    const bool unused = m_file.WasCreated() && !m_tally.tableTaken;
     const std::wstring path = m_file.GetFilePath();
     m_bFileOpen = 0;
     m_file.Close();
@@ -233,14 +233,13 @@ void CMainDialog::CloseTable()
 
 void CMainDialog::FlushTable()
 {
-    m_nLastFlush = AfxClock().Now();
+    m_tally.lastFlush = AfxClock().Now();
     try {
         m_file.Flush();
     } catch (const CFileException&) {
-        if (ReadOutRunning())
-            m_nUnwritten += m_nBufferedChars;
+        m_tally.unwritten += m_tally.bufferedChars;
     }
-    m_nBufferedChars = 0;
+    m_tally.bufferedChars = 0;
 }
 
 void CMainDialog::ShowCount()

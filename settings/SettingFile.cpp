@@ -84,5 +84,5 @@ void CMainDialog::OnSetup()
     if (AfxPrompts().RunModal(m_portDlg) != IDOK)
         return;
     StorePortSetting();
-    OpenPortOrChoose(&CMainDialog::ConfigurePort);
+    OpenPortOrChoose(Opening::Anew);
 }

@@ -18,7 +18,6 @@ BEGIN_MESSAGE_MAP(CMainDialog, CDialog)
     ON_COMMAND(IDOK, OnOK)
     ON_COMMAND(IDCANCEL, OnCancel)
     ON_WM_TIMER()
-    ON_MESSAGE(WM_QUERYENDSESSION, OnQueryEndSession)
     ON_MESSAGE(WM_ENDSESSION, OnEndSession)
     ON_MESSAGE(WM_POWERBROADCAST, OnPowerBroadcast)
     ON_MESSAGE(kStartMessage, OnStart)
@@ -72,18 +71,18 @@ BOOL CMainDialog::OnInitDialog()
 
 LRESULT CMainDialog::OnStart(WPARAM, LPARAM)
 {
-    m_bShown = true;
+    m_phase = Phase::Idle;
     if (!m_strHeldBack.empty())
         Tell(std::exchange(m_strHeldBack, std::wstring()));
-    OpenPortOrChoose(&CMainDialog::ConfigurePort);
+    OpenPortOrChoose(Opening::Anew);
     return 0;
 }
 
 void CMainDialog::Tell(const std::wstring& text)
 {
-    if (m_bLoggingOff)
+    if (m_phase == Phase::LoggingOff)
         return;
-    if (!m_bShown) {
+    if (m_phase == Phase::Starting) {
         m_strHeldBack += (m_strHeldBack.empty() ? L"" : L"\n\n") + text;
         return;
     }
@@ -125,23 +124,29 @@ HICON CMainDialog::OnQueryDragIcon()
     return m_hIcon;
 }
 
-void CMainDialog::ReleaseAll(bool tell)
+void CMainDialog::Leave(Leaving why)
 {
+    if (m_phase == Phase::Leaving || m_phase == Phase::LoggingOff)
+        return;
+    if (why == Leaving::AtLogoff)
+        m_phase = Phase::LoggingOff;
     if (ReadOutRunning()) {
         m_comm.DeliverReceived();
         EndReadOut(RunEnd::ProgramEnds);
-    } else if (tell) {
+    } else {
         TellLateChars();
     }
     // A port still being opened is given up.
     if (m_comm.GetPortOpen() || m_comm.IsOpening())
         m_comm.SetPortOpen(FALSE);
+    if (why == Leaving::ByUser)
+        m_phase = Phase::Leaving;
 }
 
 void CMainDialog::OnClose()
 {
-    ReleaseAll();
-    Default();
+    Leave(Leaving::ByUser);
+    EndDialog(IDCANCEL);
 }
 
 void CMainDialog::OnOK()
@@ -150,33 +155,26 @@ void CMainDialog::OnOK()
     if (ReadOutRunning())
         return;
     // Quit during the erase's pause: the erase goes out first, then the program ends.
-    if (m_nErasePauses > 0) {
+    if (m_phase == Phase::ErasePause) {
         m_bQuitAfterErase = true;
         return;
     }
-    ReleaseAll();
+    Leave(Leaving::ByUser);
     CDialog::OnOK();
 }
 
 void CMainDialog::OnCancel()
 {
-    ReleaseAll();
+    Leave(Leaving::ByUser);
     CDialog::OnCancel();
-}
-
-LRESULT CMainDialog::OnQueryEndSession(WPARAM, LPARAM)
-{
-    return TRUE;
 }
 
 LRESULT CMainDialog::OnEndSession(WPARAM endingSession, LPARAM)
 {
     // Logoff or shutdown: the process may end as soon as this returns, and
     // no box may hold the session up.
-    if (endingSession) {
-        m_bLoggingOff = true;
-        ReleaseAll(false);
-    }
+    if (endingSession)
+        Leave(Leaving::AtLogoff);
     return 0;
 }
 
@@ -185,6 +183,6 @@ LRESULT CMainDialog::OnPowerBroadcast(WPARAM event, LPARAM)
     // Windows' idle timer does not see a serial line: a run can be caught by
     // a sleep the program did not prevent (a closed lid, the power button).
     if (event == PBT_APMSUSPEND && ReadOutRunning())
-        m_bSlept = true;
+        m_tally.slept = true;
     return TRUE;
 }

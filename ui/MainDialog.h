@@ -6,6 +6,8 @@
 #include "fw/Wnd.h"
 #include "link/MSComm.h"
 #include "link/PortIo.h"
+#include "readout/LateWatch.h"
+#include "readout/RunVerdict.h"
 #include "ui/PortDialog.h"
 #include "ui/resource.h"
 
@@ -30,7 +32,6 @@ protected:
     void OnClose();
     void OnOK();
     void OnCancel();
-    LRESULT OnQueryEndSession(WPARAM, LPARAM);
     LRESULT OnEndSession(WPARAM endingSession, LPARAM);
     LRESULT OnPowerBroadcast(WPARAM event, LPARAM);
     // Posted by OnInitDialog: the window is shown now, and so every box has a
@@ -41,24 +42,27 @@ protected:
     // Every box the main window shows about what happened: held back until the
     // window is shown, and none at logoff, when the session ends anyway.
     void Tell(const std::wstring& text);
-    // Quit, Escape, the close box and logoff: every byte received goes into
-    // the table, then the table is closed, then the port. Characters that
-    // came after the last run are told, but not at logoff (`tell` false).
-    void ReleaseAll(bool tell = true);
+    // The one way out, whichever the user took (Quit, Escape, the close box,
+    // the erase that Quit waited for) or the logoff: every byte received goes
+    // into the table, the table is closed, then the port. Characters that
+    // came after the last run are told, but nothing is told at logoff.
+    enum class Leaving { ByUser, AtLogoff };
+    void Leave(Leaving why);
 
     // The logger link: link/Port.cpp.
     void ConfigurePort();
     void SendCommand(CString command);
-    // Runs `open` (opening the stored port, or opening it again when it is
-    // closed); when the port cannot be used (not on this PC, in use, refusing
-    // its settings) and the PC has others, lets the user choose one of them.
+    // Opens the stored port anew (start-up, Setup), or only when it is closed
+    // (Read and Delete; after a loss, the same port again). When it cannot be
+    // used (not on this PC, in use, refusing its settings) and the PC has
+    // others, the user may take one of them, which is stored and opened.
     // False when the port is not open now (the user has been told why); any
     // other failure is thrown, for the handler's boundary to show.
-    bool OpenPortOrChoose(void (CMainDialog::*open)());
-    void ReopenPort();
-    // Shows `problem` above the PC's `ports`; the one the user takes is stored
-    // and opened. False when none was taken or it did not open.
-    bool UseAnotherPort(const std::wstring& problem, const std::vector<ComPortName>& ports);
+    enum class Opening { Anew, IfClosed };
+    bool OpenPortOrChoose(Opening how);
+    // Shows `problem` above the PC's `ports`; the one the user takes is
+    // stored. False when none was taken.
+    bool TakeAnotherPort(const std::wstring& problem, const std::vector<ComPortName>& ports);
     // Disables or enables Read, Setup, Quit and Delete, in this order.
     void LockButtons(bool locked);
 
@@ -71,12 +75,16 @@ protected:
     void OnTimer(UINT_PTR nIDEvent);
     void OnComm();
     bool ReadOutRunning() const { return m_bFileOpen != 0; }
-    // How a run ends; the box that says so, if any, is shown here.
-    enum class RunEnd { Silence, PortLost, ReadsFailing, ProgramEnds };
+    // Ends a run: closes the table, judges the run and tells what it found.
     void EndReadOut(RunEnd how);
-    // A character that came with no run: counted when the logger went on
-    // after the silence that ended the last run, and told once, when it
-    // stops (TellLateChars: from OnTimer, ConfigurePort or on the way out).
+    // The box at a run's end, from its verdict; after nothing came, the PC's
+    // ports are offered with it. `table` is the table's path, `made` whether
+    // the run made it.
+    void TellRunEnd(const RunVerdict& verdict, const std::wstring& table, bool made);
+    // A character that came with no run: m_late counts it when the logger
+    // went on after the silence that ended the last run; TellLateChars tells
+    // them once they stop (from OnTimer), when the port is opened anew, or on
+    // the way out.
     void NoteLateChar();
     void TellLateChars();
     // Empties the table at the first character of a run: until then an
@@ -126,54 +134,49 @@ protected:
     // The COM ports this PC has, for the choice when the stored one is not there.
     std::function<std::vector<ComPortName>()> m_listPorts = ComPortsOnThisPc;
 
+    // The window's phase. A read-out runs while m_bFileOpen is set, in any
+    // phase but Starting; Delete's pause is a phase of its own, which a
+    // read-out started from within it ends.
+    enum class Phase {
+        Starting,    // until the window is shown: boxes are held back
+        Idle,
+        ErasePause,  // Delete waits for the next whole second
+        Leaving,     // the user has left; the window is going
+        LoggingOff,  // the session ends: nothing is told any more
+    };
+    Phase m_phase = Phase::Starting;
+    std::wstring m_strHeldBack;      // what was told while Starting
+    bool m_bQuitAfterErase = false;  // Quit came in the erase's pause: the erase ends the program
+
     // The run. m_bFileOpen is the one sign that a read-out is running: the
     // table is open, the timer runs and the buttons are locked. StartReadOut
-    // sets it once the command is out; CloseTable clears it after closing m_file.
+    // sets it once the command is out; CloseTable clears it as it closes m_file.
     CFile m_file;
     int32_t m_bFileOpen = 0;
-    bool m_bTableTaken = false;  // emptied for this run: the first character has come
     // Written by OnComm per character; StartReadOut restarts them; OnTimer
     // keeps m_nLastCount, the count at its previous tick.
     uint32_t m_nCount = 0;
     uint32_t m_nLastCount = 0;
-    uint8_t m_nPos = 0;         // the character's position in its logger line
-    bool m_bInsideLine = false;  // the last character did not end a line
+    uint8_t m_nPos = 0;  // the character's position in its logger line
+    // The run's own counters: what it lost, for the box at its end, and the
+    // table's write buffer (OnComm, FlushTable, OnPowerBroadcast).
+    RunTally m_tally;
+    static constexpr size_t kTableBuffer = 4096;
+    static constexpr ULONGLONG kFlushMillis = 250;
     // The received-bytes display, written by ShowCount (from OnComm and
     // EndReadOut); OnComm refreshes it at most every kRefreshMillis
     // (DisplayMayRefresh keeps m_nLastRefresh).
     CString m_strBytes;
     static constexpr ULONGLONG kRefreshMillis = 100;
     ULONGLONG m_nLastRefresh = 0;
-    // What the run lost, for the box at its end: characters whose writes
-    // failed (OnComm, FlushTable), line errors reported (OnComm), and a
-    // sleep of the PC (OnPowerBroadcast).
-    uint32_t m_nUnwritten = 0;
-    uint32_t m_nLineErrors = 0;
-    bool m_bSlept = false;
-    // The table's write buffer: characters whose bytes wait in it (OnComm),
-    // and when FlushTable last wrote it out.
-    static constexpr size_t kTableBuffer = 4096;
-    static constexpr ULONGLONG kFlushMillis = 250;
-    uint32_t m_nBufferedChars = 0;
-    ULONGLONG m_nLastFlush = 0;
-    // Characters after the last run's end (NoteLateChar), and at the late
-    // timer's last tick (OnTimer). EndReadOut starts the watch; the box,
-    // a command or another port end it.
-    bool m_bLateWatch = false;
-    uint32_t m_nLate = 0;
-    uint32_t m_nLateAtTick = 0;
+    // Characters after the last run's end. EndReadOut arms the watch; the
+    // box, a command or another port end it.
+    CLateWatch m_late;
+    // The read-out's timer, and the late characters' timer: both tick every kTickMillis.
     static constexpr UINT_PTR kReadOutTimer = 1, kLateTimer = 2;
-    static constexpr UINT kReadOutPeriod = 2000;
-    // How the last run of this program run ended, for the erase's question.
-    enum class LastRun { None, Good, Nothing, PortLost, Incomplete };
-    LastRun m_lastRun = LastRun::None;
-    uint32_t m_nRunsStarted = 0;  // the erase's pause notices a run started meanwhile
-    int m_nErasePauses = 0;          // erases waiting for the next whole second
-    bool m_bQuitAfterErase = false;  // Quit was clicked meanwhile: the erase ends the program
-    // Boxes held back until the window is shown (OnStart), and the logoff.
-    bool m_bShown = false;
-    std::wstring m_strHeldBack;
-    bool m_bLoggingOff = false;
+    static constexpr UINT kTickMillis = 2000;
+    // How the last run of this program run went, for Delete's question.
+    Outcome m_lastOutcome = Outcome::None;
 
     HICON m_hIcon;  // loaded once, at construction
 };

@@ -53,7 +53,12 @@ public:
 
     INT_PTR RunModal(CDialog& dialog) override
     {
-        std::string what = "dialog " + std::to_string(dialog.GetTemplateId());
+        static const std::map<UINT, std::string> names = { { IDD_ABOUTBOX, "IDD_ABOUTBOX" },
+                                                           { IDD_CONFIRM_ERASE, "IDD_CONFIRM_ERASE" },
+                                                           { IDD_PORT, "IDD_PORT" },
+                                                           { IDD_PORT_CHOICE, "IDD_PORT_CHOICE" } };
+        std::string what = names.count(dialog.GetTemplateId()) ? names.at(dialog.GetTemplateId())
+                                                               : "dialog " + std::to_string(dialog.GetTemplateId());
         auto* choice = dynamic_cast<CPortChoiceDialog*>(&dialog);
         if (choice)
             what += ": " + Utf8(choice->m_strProblem);
@@ -115,7 +120,6 @@ public:
     using CMainDialog::m_listPorts;
     using CMainDialog::m_shellFolder;
     using CMainDialog::m_nCount;
-    using CMainDialog::m_nLate;
     using CMainDialog::ReadOutRunning;
     using CMainDialog::SendCommand;
     using CMainDialog::StartReadOut;
@@ -271,7 +275,7 @@ TEST_F(MainWindow, StartsOnTheStoredPortAndWritesTheSettingOnlyWhenThereIsNone)
     Run([&](CProbedDialog& d) { EXPECT_EQ(1, d.m_comm.GetCommPort()); });
     EXPECT_EQ("0\n", Content(dir / "lokal" / "Vorlix" / "vxsetup.ini"));
     EXPECT_EQ("3\n", Content(dir / "vxsetup.ini"));
-    EXPECT_THAT(prompts.seen, ElementsAre(StartsWith("error:"), "dialog 131",
+    EXPECT_THAT(prompts.seen, ElementsAre(StartsWith("error:"), "IDD_PORT",
                                           "chooser " + (dir / "Dokumente" / "Messwerte 2026-12-07.txt").string()));
 }
 
@@ -295,7 +299,7 @@ TEST_F(MainWindow, SetupCancelChangesNothingAndOkStoresWhereTheProgramStartedAnd
     });
     EXPECT_EQ("0\n", Content(dir / "vxsetup.ini"));
     EXPECT_FALSE(fs::exists(dir / "tabellen" / "vxsetup.ini"));
-    EXPECT_THAT(prompts.seen, ElementsAre("dialog 131", "dialog 131"));
+    EXPECT_THAT(prompts.seen, ElementsAre("IDD_PORT", "IDD_PORT"));
 }
 
 TEST_F(MainWindow, AMissingOrUnusablePortCanBeSwappedForOneThePcHas)
@@ -305,7 +309,7 @@ TEST_F(MainWindow, AMissingOrUnusablePortCanBeSwappedForOneThePcHas)
     // Cancel: the window opens with the port closed, as after the error box.
     Run([&](CProbedDialog& d) { EXPECT_FALSE(d.m_comm.GetPortOpen()); }, { { 3, L"\\Device\\Serial0" } });
     EXPECT_EQ("3\n", Content(dir / "vxsetup.ini"));
-    EXPECT_THAT(prompts.seen, ElementsAre(HasSubstr("dialog 132: Die Schnittstelle COM 4 gibt es nicht.\nThe port COM 4 does not exist.")));
+    EXPECT_THAT(prompts.seen, ElementsAre(HasSubstr("IDD_PORT_CHOICE: Die Schnittstelle COM 4 gibt es nicht.\nThe port COM 4 does not exist.")));
 
     prompts.answers = { Ok(7, [&] { port->openError = 0; }) };
     Run([&](CProbedDialog& d) {
@@ -344,10 +348,10 @@ TEST_F(MainWindow, AMissingOrUnusablePortCanBeSwappedForOneThePcHas)
     }, { { 5, L"\\Device\\VCP0" } });
     EXPECT_EQ("0\n", Content(dir / "vxsetup.ini"));
     EXPECT_THAT(prompts.seen, ElementsAre(
-        StartsWith("dialog 132: COM 7 kann nicht eingestellt werden.\nCOM 7 cannot be configured."),
-        StartsWith("dialog 132: COM 5 kann nicht ge\xC3\xB6" "ffnet werden.\nCOM 5 cannot be opened."),
+        StartsWith("IDD_PORT_CHOICE: COM 7 kann nicht eingestellt werden.\nCOM 7 cannot be configured."),
+        StartsWith("IDD_PORT_CHOICE: COM 5 kann nicht ge\xC3\xB6" "ffnet werden.\nCOM 5 cannot be opened."),
         "chooser " + (dir / "Messwerte 2026-12-07.txt").string(),
-        StartsWith("dialog 132: COM 5 ist belegt"), "dialog 129", "dialog 131", StartsWith("dialog 132: COM 1 ist belegt")));
+        StartsWith("IDD_PORT_CHOICE: COM 5 ist belegt"), "IDD_CONFIRM_ERASE", "IDD_PORT", StartsWith("IDD_PORT_CHOICE: COM 1 ist belegt")));
 }
 
 TEST_F(MainWindow, AReadOutFromAPathGivesTheTableAndEndsAtTheFirstTickWithoutNews)
@@ -437,14 +441,14 @@ TEST_F(MainWindow, ASilentLoggerChangesNoTableSaysSoAndDeleteThenAsksFirst)
     EXPECT_EQ("(254.1.)(254.1.)(254.1.)", Written());
     EXPECT_EQ("6\n", Content(dir / "vxsetup.ini"));
     ASSERT_EQ(10u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
-    EXPECT_THAT(prompts.seen[9], StartsWith("dialog 132: Vom Logger an COM 2 kam nichts. Ist er eingeschaltet"));
+    EXPECT_THAT(prompts.seen[9], StartsWith("IDD_PORT_CHOICE: Vom Logger an COM 2 kam nichts. Ist er eingeschaltet"));
     EXPECT_THAT(prompts.seen[9], HasSubstr("\n\nDie Tabelle \"" + (dir / "neu.txt").string() + "\" wurde nicht angelegt.\nThe table"));
     EXPECT_THAT(prompts.seen[2], HasSubstr("error: Vom Logger an COM 2 kam nichts. Ist er eingeschaltet"));
     EXPECT_THAT(prompts.seen[2], HasSubstr("\n\nDie Tabelle \"" + (dir / "alt.txt").string() + "\" ist unver\xC3\xA4ndert.\nThe table"));
     EXPECT_THAT(prompts.seen[4], HasSubstr("\n\nDie Tabelle \"" + (dir / "neu.txt").string() + "\" wurde nicht angelegt.\nThe table"));
     EXPECT_THAT(prompts.seen[5], HasSubstr("ask: Beim letzten Auslesen kam nichts vom Logger. Nach dem L\xC3\xB6schen sind seine Daten endg\xC3\xBCltig verloren."));
     EXPECT_EQ(prompts.seen[5], prompts.seen[6]);
-    EXPECT_EQ("dialog 129", prompts.seen[7]);
+    EXPECT_EQ("IDD_CONFIRM_ERASE", prompts.seen[7]);
 }
 
 TEST_F(MainWindow, CharactersAfterARunHasEndedAreToldOnceAndDeleteThenAsksFirst)
@@ -497,14 +501,14 @@ TEST_F(MainWindow, CharactersAfterARunHasEndedAreToldOnceAndDeleteThenAsksFirst)
     EXPECT_EQ(kRow, Content(dir / "frueh.txt"));
     const auto told = [](const char* count) { return HasSubstr("error: Nach dem Ende des Auslesens kamen noch " + std::string(count)); };
     EXPECT_THAT(prompts.seen, ElementsAre(
-        HasSubstr("chooser"), HasSubstr("ask: Die Tabelle des letzten Auslesens ist unvollst\xC3\xA4ndig."), "dialog 129",
+        HasSubstr("chooser"), HasSubstr("ask: Die Tabelle des letzten Auslesens ist unvollst\xC3\xA4ndig."), "IDD_CONFIRM_ERASE",
         HasSubstr("error: Der Logger wurde nicht gel\xC3\xB6scht: er hat inzwischen noch Daten gesendet"), HasSubstr("ask:"),
-        "dialog 129", HasSubstr("chooser"),
+        "IDD_CONFIRM_ERASE", HasSubstr("chooser"),
         "error: Nach dem Ende des Auslesens kamen noch 24 Zeichen vom Logger an COM 2. Sie stehen in keiner Tabelle: "
         "der Logger hatte l\xC3\xA4nger als 2 Sekunden geschwiegen.\n24 more characters came from the logger on COM 2 "
         "after the read-out had ended. They are in no table: the logger had been silent for more than 2 seconds.\n\n"
         "Bitte noch einmal auslesen: der Logger hat seine Daten noch.\nPlease read out again: the logger still holds its data.",
-        HasSubstr("chooser"), "dialog 131", told("1 Zeichen vom Logger an COM 2."), HasSubstr("chooser"), told("2 Zeichen")));
+        HasSubstr("chooser"), "IDD_PORT", told("1 Zeichen vom Logger an COM 2."), HasSubstr("chooser"), told("2 Zeichen")));
 }
 
 TEST_F(MainWindow, EraseGoesOutAtTheNextWholeSecondUnlessAReadOutStartedMeanwhile)
@@ -544,7 +548,7 @@ TEST_F(MainWindow, EraseGoesOutAtTheNextWholeSecondUnlessAReadOutStartedMeanwhil
         });
     }
     EXPECT_EQ(before + "(251.1.)", Written());
-    EXPECT_THAT(prompts.seen, ElementsAre("dialog 129", "dialog 129"));
+    EXPECT_THAT(prompts.seen, ElementsAre("IDD_CONFIRM_ERASE", "IDD_CONFIRM_ERASE"));
 }
 
 TEST_F(MainWindow, APortSlowToOpenLeavesTheWindowAnsweringAndACloseGivesItUp)
@@ -608,7 +612,7 @@ TEST_F(MainWindow, APulledCableEndsTheRunAtOnceAndReadWaitsForThePortToComeBack)
     EXPECT_THAT(prompts.seen[1], HasSubstr("error: Die Verbindung \xC3\xBC" "ber COM 2 ist unterbrochen. Die Tabelle \"" +
                                            (dir / "gezogen.txt").string() + "\" ist unvollst\xC3\xA4ndig: sie endet nach 22 empfangenen Zeichen."));
     EXPECT_THAT(prompts.seen[2], HasSubstr("error: Die Verbindung \xC3\xBC" "ber COM 2 war unterbrochen, und die Schnittstelle ist nicht wieder da."));
-    EXPECT_EQ("dialog 129", prompts.seen[4]);
+    EXPECT_EQ("IDD_CONFIRM_ERASE", prompts.seen[4]);
 }
 
 // The title bar and Alt+Tab each get the image drawn for their size.
@@ -741,7 +745,7 @@ TEST_F(MainWindow, SystemCommands0x10To0x1FOpenTheAboutBox)
         for (WPARAM command : { 0x10, 0x1F, 0x20 })
             d.SendMessage(WM_SYSCOMMAND, command);
     });
-    EXPECT_THAT(prompts.seen, ElementsAre("dialog 100", "dialog 100"));
+    EXPECT_THAT(prompts.seen, ElementsAre("IDD_ABOUTBOX", "IDD_ABOUTBOX"));
 }
 
 // A small dialog run modally with `probe` inside it, once it is initialised.

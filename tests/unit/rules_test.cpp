@@ -1,7 +1,10 @@
-// The program's pure rules: the record layout, the table's proposed name,
-// the setting file's text and the line settings.
+// The program's pure rules: the record layout, the verdict on a finished run
+// and the watch on characters after it, the table's proposed name, the
+// setting file's text and the line settings.
 #include "link/CommSettings.h"
+#include "readout/LateWatch.h"
 #include "readout/RecordFormatter.h"
+#include "readout/RunVerdict.h"
 #include "readout/TableName.h"
 #include "settings/PortSetting.h"
 
@@ -63,6 +66,57 @@ TEST(RecordFormatter, LaysOutEachCharacterByItsPositionInTheLine)
         if (FormatRecordChar(static_cast<uint8_t>(pos), '1').refreshDisplay)
             refreshed.push_back(pos);
     EXPECT_EQ((std::vector<int>{ 1, 3 }), refreshed);
+}
+
+TEST(RunVerdict, ALossOutweighsCausesWhichComeInTheBoxsOrderAndNothingIsNoGoodRun)
+{
+    RunTally lost;
+    lost.unwritten = lost.lineErrors = 1;
+    lost.insideLine = lost.slept = true;
+    const struct {
+        RunEnd how;
+        uint32_t count;
+        RunTally tally;
+        unsigned long failedReads;
+        Outcome outcome;
+        std::vector<Cause> causes;
+    } rows[] = {
+        { RunEnd::Silence, 44, {}, 0, Outcome::Good, {} },
+        { RunEnd::ProgramEnds, 44, {}, 0, Outcome::Good, {} },
+        { RunEnd::Silence, 0, {}, 0, Outcome::Nothing, {} },
+        { RunEnd::PortLost, 44, lost, 3, Outcome::PortLost, {} },
+        { RunEnd::PortLost, 0, {}, 0, Outcome::PortLost, {} },
+        { RunEnd::ReadsFailing, 0, {}, 3, Outcome::Incomplete, { Cause::ReadsFailed } },
+        { RunEnd::Silence, 44, lost, 3, Outcome::Incomplete,
+          { Cause::Unwritten, Cause::LineErrors, Cause::ReadsFailed, Cause::InsideLine, Cause::Slept } },
+    };
+    for (const auto& row : rows) {
+        const RunVerdict verdict = JudgeRun(row.how, row.count, row.tally, row.failedReads);
+        EXPECT_EQ(row.outcome, verdict.outcome) << static_cast<int>(row.how) << " " << row.count;
+        EXPECT_EQ(row.causes, verdict.causes) << static_cast<int>(row.how) << " " << row.count;
+    }
+}
+
+TEST(LateWatch, CountsFromARunsEndToldOnceTheyStopAndAnsweringACommandNever)
+{
+    CLateWatch watch;
+    EXPECT_FALSE(watch.Note()) << "no run has ended";
+    watch.Arm();
+    EXPECT_TRUE(watch.Note()) << "the first starts the timer";
+    EXPECT_FALSE(watch.Note());
+    EXPECT_FALSE(watch.Tick()) << "more since the last tick";
+    EXPECT_FALSE(watch.Note());
+    EXPECT_FALSE(watch.Tick());
+    EXPECT_TRUE(watch.Tick()) << "nothing since the last tick";
+    EXPECT_EQ(3u, watch.Finish());
+    EXPECT_EQ(0u, watch.Finish()) << "told once";
+    EXPECT_FALSE(watch.Note());
+    EXPECT_FALSE(watch.Tick() || watch.Tick()) << "a tick queued before the timer's end";
+    EXPECT_EQ(3u, watch.Count()) << "what came is still known";
+    watch.Stop();
+    EXPECT_EQ(0u, watch.Count()) << "a command: what comes is its answer";
+    watch.Arm();
+    EXPECT_EQ(0u, watch.Finish()) << "armed, nothing came";
 }
 
 TEST(TableName, TodaysNameOrTheFirstNumberedOneFree)
