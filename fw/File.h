@@ -85,7 +85,6 @@ public:
     CArchive(const CArchive&) = delete;
     CArchive& operator=(const CArchive&) = delete;
 
-    bool IsLoading() const { return m_mode == load; }
     bool IsStoring() const { return m_mode == store; }
 
     // Reads one line up to a line feed, which is not kept, nor a carriage

@@ -31,16 +31,6 @@ void CString::Format(const char* format, ...)
     va_end(args);
 }
 
-CString FormatString(const char* format, ...)
-{
-    CString result;
-    va_list args;
-    va_start(args, format);
-    result.FormatV(format, args);
-    va_end(args);
-    return result;
-}
-
 std::wstring Decimal(long long value)
 {
     return std::to_wstring(value);

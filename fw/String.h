@@ -36,8 +36,6 @@ private:
     std::string m_str;
 };
 
-CString FormatString(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
 // What the program tells the user is wide text: a message of its own is code
 // page 1252, but a file's name may hold any character.
 // A number in decimal digits.

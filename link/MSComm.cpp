@@ -63,22 +63,14 @@ BOOL CMSComm::Create(const char* windowName, DWORD style, const RECT& rect, CWnd
 
 // ---- Errors ------------------------------------------------------------------
 
-std::wstring CMSComm::PortErrorText(UINT messageId, DWORD error) const
+void CMSComm::ThrowPortError(UINT messageId, DWORD error, bool unusable) const
 {
     std::wstring text = LoadMessage(messageId, { Decimal(m_nCommPort) });
     if (error != 0)
         text += L"\n\n" + SystemErrorText(error);
-    return text;
-}
-
-void CMSComm::ThrowPortError(UINT messageId, DWORD error) const
-{
-    throw CException(PortErrorText(messageId, error));
-}
-
-void CMSComm::ThrowUnusable(UINT messageId, DWORD error) const
-{
-    throw CPortUnusable(PortErrorText(messageId, error));
+    if (unusable)
+        throw CPortUnusable(text);
+    throw CException(text);
 }
 
 void CMSComm::RequireOpen()
@@ -156,19 +148,19 @@ void CMSComm::SetPortOpen(BOOL open)
     if (error) {
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_BAD_PATHNAME ||
             error == ERROR_INVALID_NAME || error == ERROR_BAD_UNIT || error == ERROR_DEV_NOT_EXIST)
-            ThrowUnusable(IDS_PORT_NOT_THERE, error);
+            ThrowPortError(IDS_PORT_NOT_THERE, error, true);
         if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_BUSY) {
             // Not another program: our own reader of before, whose read the driver never gave back.
             if (error == ERROR_ACCESS_DENIED && m_nHeldPort == m_nCommPort && !m_heldReader.expired())
-                ThrowUnusable(IDS_PORT_HELD, error);
-            ThrowUnusable(IDS_PORT_BUSY, error);
+                ThrowPortError(IDS_PORT_HELD, error, true);
+            ThrowPortError(IDS_PORT_BUSY, error, true);
         }
-        ThrowUnusable(IDS_PORT_CANNOT_OPEN, error);
+        ThrowPortError(IDS_PORT_CANNOT_OPEN, error, true);
     }
     // A port that opens but refuses its settings is no lost one, whatever the error says.
     if ((error = io->Configure(settings, static_cast<DWORD>(m_nInBufferSize))) != 0) {
         io->Close();
-        ThrowUnusable(IDS_PORT_NOT_CONFIGURED, error);
+        ThrowPortError(IDS_PORT_NOT_CONFIGURED, error, true);
     }
     auto reader = std::make_shared<CCommReader>(io, m_hWnd, kWakeMessage, static_cast<size_t>(m_nInBufferSize));
     reader->SetThreshold(m_nRThreshold);

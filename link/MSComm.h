@@ -56,7 +56,6 @@ public:
     void SetSettings(const CString& settings);
     CString GetSettings() const { return m_strSettings; }
     void SetInBufferSize(short size);
-    short GetInBufferSize() const { return m_nInBufferSize; }
     void SetInputLen(short length);
     void SetRThreshold(short threshold);
 
@@ -113,10 +112,8 @@ private:
     void LosePort();
     // The message `messageId` (an IDS_PORT_... text) for this port; the
     // system's wording of `error` follows unless it is 0.
-    std::wstring PortErrorText(UINT messageId, DWORD error) const;
-    [[noreturn]] void ThrowPortError(UINT messageId, DWORD error) const;
-    // The same, as CPortUnusable: the port could not be opened.
-    [[noreturn]] void ThrowUnusable(UINT messageId, DWORD error) const;
+    // As CPortUnusable when the port could not be opened.
+    [[noreturn]] void ThrowPortError(UINT messageId, DWORD error, bool unusable = false) const;
 
     // All members are the GUI thread's own; the reader shares nothing else.
     short m_nCommPort = 1;

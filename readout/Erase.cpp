@@ -16,13 +16,8 @@ void CMainDialog::OnErase()
         return;
     // After a read-out that went wrong the logger holds the only copy.
     const uint32_t late = m_late.Count();
-    UINT question = 0;
-    switch (m_lastOutcome) {
-    case Outcome::Nothing: question = IDS_ERASE_AFTER_NOTHING; break;
-    case Outcome::PortLost: question = IDS_ERASE_AFTER_LOSS; break;
-    case Outcome::Incomplete: question = IDS_ERASE_AFTER_INCOMPLETE; break;
-    default: break;
-    }
+    static const UINT questions[] = { 0, 0, IDS_ERASE_AFTER_NOTHING, IDS_ERASE_AFTER_LOSS, IDS_ERASE_AFTER_INCOMPLETE };  // by Outcome
+    const UINT question = questions[static_cast<size_t>(m_lastOutcome)];
     if (question && !AfxPrompts().AskYesNo(m_hWnd, LoadMessage(question)))
         return;
     CConfirmEraseDialog confirm;

@@ -13,7 +13,6 @@
 #include "ui/MainDialog.h"
 
 #include <shlobj.h>
-#include <vector>
 
 namespace {
 const int kLockedButtons[] = { IDC_READ, IDC_SETUP, IDOK, IDC_ERASE };
@@ -61,9 +60,7 @@ void CMainDialog::OnRead()
     if (!AfxPrompts().ChooseFile(chooser))
         return;
     const std::wstring path = chooser.GetPathNameWithExtension();
-    const size_t slash = path.find_last_of(L"\\/");
-    if (slash != std::wstring::npos)
-        m_strTableFolder = path.substr(0, slash);
+    m_strTableFolder = FolderOf(path);
     StartReadOut(path);
 }
 
@@ -175,15 +172,12 @@ void CMainDialog::TellRunEnd(const RunVerdict& verdict, const std::wstring& tabl
     case Outcome::Incomplete:
         text = LoadMessage(IDS_RUN_INCOMPLETE, { table });
         for (const Cause cause : verdict.causes) {
-            switch (cause) {
-            case Cause::Unwritten: text += L"\n\n" + LoadMessage(IDS_CAUSE_UNWRITTEN, { Decimal(m_tally.unwritten) }); break;
-            case Cause::LineErrors: text += L"\n\n" + LoadMessage(IDS_CAUSE_LINE_ERRORS, { Decimal(m_tally.lineErrors) }); break;
-            case Cause::ReadsFailed:
-                text += L"\n\n" + LoadMessage(IDS_CAUSE_READS_FAILED, { Decimal(m_comm.GetFailedReads()), port });
-                break;
-            case Cause::InsideLine: text += L"\n\n" + LoadMessage(IDS_CAUSE_INSIDE_LINE); break;
-            case Cause::Slept: text += L"\n\n" + LoadMessage(IDS_CAUSE_SLEPT); break;
-            }
+            // In Cause's order: the text, and the number it gives.
+            static const UINT texts[] = { IDS_CAUSE_UNWRITTEN, IDS_CAUSE_LINE_ERRORS, IDS_CAUSE_READS_FAILED,
+                                          IDS_CAUSE_INSIDE_LINE, IDS_CAUSE_SLEPT };
+            const unsigned long numbers[] = { m_tally.unwritten, m_tally.lineErrors, m_comm.GetFailedReads(), 0, 0 };
+            const auto c = static_cast<size_t>(cause);
+            text += L"\n\n" + LoadMessage(texts[c], { Decimal(static_cast<long long>(numbers[c])), port });
         }
         text += untouched + L"\n\n" + LoadMessage(IDS_RUN_AGAIN);
         break;

@@ -6,8 +6,7 @@
 #include "fw/Wnd.h"
 #include "link/MSComm.h"
 #include "link/PortIo.h"
-#include "readout/LateWatch.h"
-#include "readout/RunVerdict.h"
+#include "readout/RunRules.h"
 #include "ui/PortDialog.h"
 #include "ui/resource.h"
 
@@ -34,34 +33,29 @@ protected:
     void OnCancel();
     LRESULT OnEndSession(WPARAM endingSession, LPARAM);
     LRESULT OnPowerBroadcast(WPARAM event, LPARAM);
-    // Posted by OnInitDialog: the window is shown now, and so every box has a
-    // shown owner (with a taskbar button). Tells what start-up held back and
-    // opens the port.
+    // Posted by OnInitDialog, so that every box has a shown owner (and a
+    // taskbar button): tells what start-up held back, and opens the port.
     static constexpr UINT kStartMessage = WM_APP + 1;
     LRESULT OnStart(WPARAM, LPARAM);
     // Every box the main window shows about what happened: held back until the
     // window is shown, and none at logoff, when the session ends anyway.
     void Tell(const std::wstring& text);
-    // The one way out, whichever the user took (Quit, Escape, the close box,
-    // the erase that Quit waited for) or the logoff: every byte received goes
-    // into the table, the table is closed, then the port. Characters that
-    // came after the last run are told, but nothing is told at logoff.
+    // The one way out (Quit, Escape, the close box, the erase Quit waited for,
+    // the logoff): every byte received goes into the table, the table is
+    // closed, then the port. Nothing is told at logoff.
     enum class Leaving { ByUser, AtLogoff };
     void Leave(Leaving why);
 
     // The logger link: link/Port.cpp.
     void ConfigurePort();
     void SendCommand(CString command);
-    // Opens the stored port anew (start-up, Setup), or only when it is closed
-    // (Read and Delete; after a loss, the same port again). When it cannot be
-    // used (not on this PC, in use, refusing its settings) and the PC has
-    // others, the user may take one of them, which is stored and opened.
-    // False when the port is not open now (the user has been told why); any
-    // other failure is thrown, for the handler's boundary to show.
+    // Opens the stored port anew (start-up, Setup) or only when closed (Read,
+    // Delete; after a loss the same port again). When it cannot be used and
+    // the PC has other ports, the user may take one. False when the port is
+    // not open now (the user was told why); other failures are thrown.
     enum class Opening { Anew, IfClosed };
     bool OpenPortOrChoose(Opening how);
-    // Shows `problem` above the PC's `ports`; the one the user takes is
-    // stored. False when none was taken.
+    // Shows `problem` above the PC's `ports`; stores the one taken, if any.
     bool TakeAnotherPort(const std::wstring& problem, const std::vector<ComPortName>& ports);
     // Disables or enables Read, Setup, Quit and Delete, in this order.
     void LockButtons(bool locked);
@@ -69,22 +63,19 @@ protected:
     // The read-out: readout/ReadOut.cpp (Read, the timer, the end of a run)
     // and readout/OnComm.cpp (each received character).
     void OnRead();
-    // The run into the table at `path`: asks before an existing table is
-    // replaced, takes the file, sends the command and starts the timer.
+    // The run into the table at `path`: takes the file, asks before a table
+    // is replaced, sends the command and starts the timer.
     void StartReadOut(const std::wstring& path);
     void OnTimer(UINT_PTR nIDEvent);
     void OnComm();
     bool ReadOutRunning() const { return m_bFileOpen != 0; }
     // Ends a run: closes the table, judges the run and tells what it found.
     void EndReadOut(RunEnd how);
-    // The box at a run's end, from its verdict; after nothing came, the PC's
-    // ports are offered with it. `table` is the table's path, `made` whether
-    // the run made it.
+    // The box at a run's end, from its verdict (with the PC's ports after
+    // nothing came); `made`: the run made the table.
     void TellRunEnd(const RunVerdict& verdict, const std::wstring& table, bool made);
-    // A character that came with no run: m_late counts it when the logger
-    // went on after the silence that ended the last run; TellLateChars tells
-    // them once they stop (from OnTimer), when the port is opened anew, or on
-    // the way out.
+    // A character with no run, for m_late; TellLateChars tells them when they
+    // stop (OnTimer), when the port is opened anew, or on the way out.
     void NoteLateChar();
     void TellLateChars();
     // Empties the table at the first character of a run: until then an
@@ -114,7 +105,6 @@ protected:
     DECLARE_EVENTSINK_MAP()
 
     // The state, shared by the handlers' files (and open to the unit tests' probe).
-    // The port: opened by ConfigurePort, reopened by OnRead and OnErase after a loss.
     CMSComm m_comm;
     // The Port dialog; its m_nPort (COM n has index n - 1) is written by
     // LoadPortSetting and by the dialog itself.
@@ -134,9 +124,8 @@ protected:
     // The COM ports this PC has, for the choice when the stored one is not there.
     std::function<std::vector<ComPortName>()> m_listPorts = ComPortsOnThisPc;
 
-    // The window's phase. A read-out runs while m_bFileOpen is set, in any
-    // phase but Starting; Delete's pause is a phase of its own, which a
-    // read-out started from within it ends.
+    // The window's phase; a read-out runs while m_bFileOpen is set. One
+    // started in Delete's pause ends the pause's phase.
     enum class Phase {
         Starting,    // until the window is shown: boxes are held back
         Idle,
@@ -153,8 +142,7 @@ protected:
     // sets it once the command is out; CloseTable clears it as it closes m_file.
     CFile m_file;
     int32_t m_bFileOpen = 0;
-    // Written by OnComm per character; StartReadOut restarts them; OnTimer
-    // keeps m_nLastCount, the count at its previous tick.
+    // Written by OnComm per character; OnTimer keeps the count at its last tick.
     uint32_t m_nCount = 0;
     uint32_t m_nLastCount = 0;
     uint8_t m_nPos = 0;  // the character's position in its logger line
@@ -163,15 +151,12 @@ protected:
     RunTally m_tally;
     static constexpr size_t kTableBuffer = 4096;
     static constexpr ULONGLONG kFlushMillis = 250;
-    // The received-bytes display, written by ShowCount (from OnComm and
-    // EndReadOut); OnComm refreshes it at most every kRefreshMillis
-    // (DisplayMayRefresh keeps m_nLastRefresh).
+    // The received-bytes display (ShowCount), refreshed by OnComm at most
+    // every kRefreshMillis.
     CString m_strBytes;
     static constexpr ULONGLONG kRefreshMillis = 100;
     ULONGLONG m_nLastRefresh = 0;
-    // Characters after the last run's end. EndReadOut arms the watch; the
-    // box, a command or another port end it.
-    CLateWatch m_late;
+    CLateWatch m_late;  // characters after the last run's end
     // The read-out's timer, and the late characters' timer: both tick every kTickMillis.
     static constexpr UINT_PTR kReadOutTimer = 1, kLateTimer = 2;
     static constexpr UINT kTickMillis = 2000;

@@ -2,9 +2,8 @@
 // and the watch on characters after it, the table's proposed name, the
 // setting file's text and the line settings.
 #include "link/CommSettings.h"
-#include "readout/LateWatch.h"
 #include "readout/RecordFormatter.h"
-#include "readout/RunVerdict.h"
+#include "readout/RunRules.h"
 #include "readout/TableName.h"
 #include "settings/PortSetting.h"
 

@@ -1,4 +1,4 @@
-#include "readout/RunVerdict.h"
+#include "readout/RunRules.h"
 
 RunVerdict JudgeRun(RunEnd how, uint32_t count, const RunTally& tally, unsigned long failedReads)
 {
