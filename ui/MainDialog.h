@@ -6,8 +6,8 @@
 #include "fw/Wnd.h"
 #include "link/MSComm.h"
 #include "link/PortIo.h"
-#include "readout/RunRules.h"
 #include "ui/PortDialog.h"
+#include "ui/RunState.h"
 #include "ui/resource.h"
 
 #include <cstdint>

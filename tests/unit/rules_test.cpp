@@ -3,7 +3,7 @@
 // setting file's text and the line settings.
 #include "link/CommSettings.h"
 #include "readout/RecordFormatter.h"
-#include "readout/RunRules.h"
+#include "ui/RunState.h"
 #include "readout/TableName.h"
 #include "settings/PortSetting.h"
 

@@ -1,4 +1,4 @@
-#include "readout/RunRules.h"
+#include "ui/RunState.h"
 
 RunVerdict JudgeRun(RunEnd how, uint32_t count, const RunTally& tally, unsigned long failedReads)
 {

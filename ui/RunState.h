@@ -1,6 +1,7 @@
-// The rules of a read-out that need no window: the verdict on a finished run,
-// behind the box at its end and Delete's question, and the watch on what the
-// logger sends after it. Plain C++, without windows.h.
+// The main window's state of a read-out, and its rules that need no window:
+// the run's tally, the verdict on a finished run (behind the box at its end
+// and Delete's question) and the watch on what the logger sends after it.
+// Plain C++, without windows.h.
 #pragma once
 
 #include <cstdint>
