@@ -1,8 +1,11 @@
 #include "ui/MainDialog.h"
 
+#include "chart/ChartDialog.h"
 #include "fw/App.h"
 #include "fw/Prompts.h"
 #include "ui/AboutDialog.h"
+
+#include <shellapi.h>
 
 BEGIN_MESSAGE_MAP(CMainDialog, CDialog)
     ON_WM_CREATE()
@@ -19,6 +22,7 @@ BEGIN_MESSAGE_MAP(CMainDialog, CDialog)
     ON_MESSAGE(WM_QUERYENDSESSION, OnQueryEndSession)
     ON_MESSAGE(WM_ENDSESSION, OnEndSession)
     ON_MESSAGE(WM_POWERBROADCAST, OnPowerBroadcast)
+    ON_MESSAGE(WM_DROPFILES, OnDropFiles)
 END_MESSAGE_MAP()
 
 BEGIN_EVENTSINK_MAP(CMainDialog)
@@ -55,6 +59,7 @@ BOOL CMainDialog::OnInitDialog()
     CDialog::OnInitDialog();
 
     AddAboutEntry(m_hWnd);
+    ::DragAcceptFiles(m_hWnd, TRUE);
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
@@ -69,7 +74,24 @@ void CMainDialog::OnSysCommand(UINT nID, LPARAM)
         AfxPrompts().RunModal(about);
         return;
     }
+    if ((nID & 0xFFF0) == IDM_CHART) {
+        // The last read-out's table (m_file keeps its name), but not while it is being written.
+        if (!ReadOutRunning())
+            ShowChart(m_file.GetFilePath(), m_strTableFolder);
+        return;
+    }
     Default();
+}
+
+LRESULT CMainDialog::OnDropFiles(WPARAM drop, LPARAM)
+{
+    const HDROP files = reinterpret_cast<HDROP>(drop);
+    std::wstring path(::DragQueryFileW(files, 0, nullptr, 0) + 1, L'\0');
+    path.resize(::DragQueryFileW(files, 0, &path[0], static_cast<UINT>(path.size())));
+    ::DragFinish(files);
+    if (!ReadOutRunning() && !path.empty())
+        ShowChart(path, m_strTableFolder);
+    return 0;
 }
 
 void CMainDialog::OnPaint()

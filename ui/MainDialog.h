@@ -33,6 +33,8 @@ protected:
     LRESULT OnQueryEndSession(WPARAM, LPARAM);
     LRESULT OnEndSession(WPARAM endingSession, LPARAM);
     LRESULT OnPowerBroadcast(WPARAM event, LPARAM);
+    // A table dropped on the window: its chart.
+    LRESULT OnDropFiles(WPARAM drop, LPARAM);
     // Quit, Escape, the close box and logoff: every byte received goes into
     // the table, then the table is closed, then the port. Characters that
     // came after the last run are told, but not at logoff (`tell` false).
