@@ -131,17 +131,19 @@ void CChartView::Render()
     BITMAP bm = {};
     HDC screen = ::GetDC(m_hWnd);
     if (!m_hPicture || !::GetObjectW(m_hPicture, sizeof bm, &bm) || bm.bmWidth != width || bm.bmHeight != height) {
-        if (m_hPicture)
-            ::DeleteObject(m_hPicture);
+        ::DeleteObject(m_hPicture);
         m_hPicture = ::CreateCompatibleBitmap(screen, width, height);
     }
     HDC dc = ::CreateCompatibleDC(screen);
     ::ReleaseDC(m_hWnd, screen);
-    const HGDIOBJ oldBitmap = ::SelectObject(dc, m_hPicture);
-    const HGDIOBJ oldFont = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(::GetParent(m_hWnd), WM_GETFONT, 0, 0)));
-    const RECT all = { 0, 0, width, height };
-    ::FillRect(dc, &all, ::GetSysColorBrush(COLOR_WINDOW));
+    ::SaveDC(dc);
+    ::SelectObject(dc, m_hPicture);
+    ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(::GetParent(m_hWnd), WM_GETFONT, 0, 0)));
+    ::SelectObject(dc, ::GetStockObject(DC_PEN));
+    ::SelectObject(dc, ::GetStockObject(NULL_BRUSH));
     ::SetBkColor(dc, ::GetSysColor(COLOR_WINDOW));
+    const RECT all = { 0, 0, width, height };
+    ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &all, nullptr, 0, nullptr);
     ::SetBkMode(dc, TRANSPARENT);
 
     // Sizes from the dialog's font, so that lines and labels grow with the monitor's DPI.
@@ -155,10 +157,10 @@ void CChartView::Render()
     m_nRight = std::max(width - line, m_nLeft + 2);
     m_nTop = line / 2;
     m_nBottom = std::max(height - 2 * line - line / 2, m_nTop + 1);
+    const int plot = m_nRight - m_nLeft, strips = static_cast<int>(m_pTable->columns.size());
 
-    HPEN grid = ::CreatePen(PS_SOLID, 1, RGB(220, 220, 220)), frame = ::CreatePen(PS_SOLID, 1, RGB(128, 128, 128));
-    const HGDIOBJ oldPen = ::SelectObject(dc, grid);
-    const TimeTicks ticks = MakeTimeTicks(m_t0, m_t1, std::max(1, (m_nRight - m_nLeft) / static_cast<int>(date.cx * 3 / 2 + 1)));
+    ::SetDCPenColor(dc, RGB(220, 220, 220));
+    const TimeTicks ticks = MakeTimeTicks(m_t0, m_t1, std::max(1, plot / static_cast<int>(date.cx * 3 / 2 + 1)));
     for (size_t i = 0; i < ticks.at.size(); ++i) {
         const int x = XOf(ticks.at[i]);
         ::MoveToEx(dc, x, m_nTop, nullptr);
@@ -166,37 +168,30 @@ void CChartView::Render()
         RECT label = { x - date.cx, m_nBottom + line / 4, x + date.cx, height };
         ::DrawTextW(dc, W(TickLabel(ticks, i)).c_str(), -1, &label, DT_CENTER | DT_NOPREFIX);
     }
-
-    const int strips = static_cast<int>(m_pTable->columns.size()), plot = m_nRight - m_nLeft;
     for (int c = 0; c < strips; ++c) {
-        const ChartColumn& column = m_pTable->columns[c];
         const RECT strip = { m_nLeft, m_nTop + (m_nBottom - m_nTop) * c / strips, m_nRight,
                              m_nTop + (m_nBottom - m_nTop) * (c + 1) / strips - (c + 1 < strips ? line : 0) };
         // The values' range in the span shown: every extreme is among the curve's points.
-        ChartCurve curve = MakeCurve(*m_pTable, c, m_t0, m_t1, plot);
-        double lo = column.min, hi = column.max;
-        bool any = false;
-        for (const ChartPoint& p : curve.points) {
-            if (p.x >= 0 && p.x < plot) {
-                lo = any ? std::min<double>(lo, p.value) : p.value;
-                hi = any ? std::max<double>(hi, p.value) : p.value;
-                any = true;
-            }
-        }
+        const ChartCurve curve = MakeCurve(*m_pTable, c, m_t0, m_t1, plot);
+        double lo = HUGE_VAL, hi = -HUGE_VAL;
+        for (const ChartPoint& p : curve.points)
+            if (p.x >= 0 && p.x < plot)
+                lo = std::min<double>(lo, p.value), hi = std::max<double>(hi, p.value);
+        if (lo > hi)
+            lo = m_pTable->columns[c].min, hi = m_pTable->columns[c].max;
         const ValueTicks scale = MakeValueTicks(lo, hi, std::max(3, static_cast<int>(strip.bottom - strip.top) * 2 / (3 * line)));
         const auto y = [&](double v) {
             const double at = strip.bottom - (v - scale.lo) / (scale.hi - scale.lo) * (strip.bottom - strip.top);
             return static_cast<int>(std::max(-1e6, std::min(1e6, std::floor(at + 0.5))));
         };
-        ::SelectObject(dc, grid);
+        ::SetDCPenColor(dc, RGB(220, 220, 220));
         for (double v = scale.lo; v <= scale.hi + scale.step / 2; v += scale.step) {
             ::MoveToEx(dc, m_nLeft, y(v), nullptr);
             ::LineTo(dc, m_nRight, y(v));
             RECT label = { 0, y(v) - line, m_nLeft - line / 4, y(v) + line };
             ::DrawTextW(dc, W(FormatValue(v, scale.decimals)).c_str(), -1, &label, DT_RIGHT | DT_VCENTER | DT_SINGLELINE);
         }
-        ::SelectObject(dc, frame);
-        ::SelectObject(dc, ::GetStockObject(NULL_BRUSH));
+        ::SetDCPenColor(dc, RGB(128, 128, 128));
         ::Rectangle(dc, strip.left, strip.top, strip.right + 1, strip.bottom + 1);
 
         // The curve, clipped to its strip; a lone reading between missing ones is a dot.
@@ -213,7 +208,8 @@ void CChartView::Render()
             at += n;
         }
         const COLORREF color = kColors[c % (sizeof kColors / sizeof kColors[0])];
-        HPEN curvePen = ::CreatePen(PS_SOLID, pen, color);
+        ::SaveDC(dc);
+        const HPEN curvePen = ::CreatePen(PS_SOLID, pen, color);
         ::SelectObject(dc, curvePen);
         ::IntersectClipRect(dc, strip.left + 1, strip.top + 1, strip.right, strip.bottom);
         if (!counts.empty())
@@ -223,17 +219,10 @@ void CChartView::Render()
         ::SetBkMode(dc, OPAQUE);
         const std::wstring name = LoadMessage(IDS_CHART_STRIP, { Decimal(c + 3) });
         ::TextOutW(dc, strip.left + line / 2, strip.top + line / 4, name.c_str(), static_cast<int>(name.size()));
-        ::SetBkMode(dc, TRANSPARENT);
-        ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
-        ::SelectClipRgn(dc, nullptr);
-        ::SelectObject(dc, oldPen);
+        ::RestoreDC(dc, -1);
         ::DeleteObject(curvePen);
     }
-    ::SelectObject(dc, oldPen);
-    ::DeleteObject(grid);
-    ::DeleteObject(frame);
-    ::SelectObject(dc, oldFont);
-    ::SelectObject(dc, oldBitmap);
+    ::RestoreDC(dc, -1);
     ::DeleteDC(dc);
     ::InvalidateRect(m_hWnd, nullptr, FALSE);
 }
@@ -248,19 +237,18 @@ void CChartView::Paint()
     ::GetObjectW(m_hPicture, sizeof bm, &bm);
     // The picture, then the hover line and the drag band, all off screen first: no flicker.
     HDC back = ::CreateCompatibleDC(dc), picture = ::CreateCompatibleDC(dc);
-    HBITMAP frame = ::CreateCompatibleBitmap(dc, bm.bmWidth, bm.bmHeight);
-    const HGDIOBJ oldFrame = ::SelectObject(back, frame), oldPicture = ::SelectObject(picture, m_hPicture);
+    const HBITMAP frame = ::CreateCompatibleBitmap(dc, bm.bmWidth, bm.bmHeight);
+    ::SaveDC(back), ::SaveDC(picture);
+    ::SelectObject(back, frame), ::SelectObject(picture, m_hPicture);
     ::BitBlt(back, 0, 0, bm.bmWidth, bm.bmHeight, picture, 0, 0, SRCCOPY);
     if (m_nHoverX >= m_nLeft && m_nHoverX < m_nRight)
         ::PatBlt(back, m_nHoverX, m_nTop, 1, m_nBottom - m_nTop, DSTINVERT);
     if (m_nDragFrom >= 0 && m_nHoverX >= 0)
         ::PatBlt(back, std::min(m_nDragFrom, m_nHoverX), m_nTop, std::abs(m_nHoverX - m_nDragFrom), m_nBottom - m_nTop, DSTINVERT);
     ::BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, back, 0, 0, SRCCOPY);
-    ::SelectObject(picture, oldPicture);
-    ::SelectObject(back, oldFrame);
+    ::RestoreDC(back, -1), ::RestoreDC(picture, -1);
+    ::DeleteDC(picture), ::DeleteDC(back);
     ::DeleteObject(frame);
-    ::DeleteDC(picture);
-    ::DeleteDC(back);
     ::EndPaint(m_hWnd, &ps);
 }
 

@@ -18,6 +18,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <map>
+#include <shlobj.h>
 #include <sstream>
 
 namespace {
@@ -653,10 +654,17 @@ TEST_F(MainWindow, TheChartEntryShowsTheLastTableButNothingDuringARunAndABoxForA
         d.Tick(), d.Tick();
         for (WPARAM command : { 0x20, 0x30, 0x4F })
             d.SendMessage(WM_SYSCOMMAND, command);
+        // A table dropped on the window.
+        const std::wstring leer = (dir / "leer.txt").wstring();
+        HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + (leer.size() + 2) * sizeof(wchar_t));
+        auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
+        files->pFiles = sizeof(DROPFILES), files->fWide = TRUE;
+        leer.copy(reinterpret_cast<wchar_t*>(files + 1), leer.size());
+        GlobalUnlock(drop);
+        d.SendMessage(WM_DROPFILES, reinterpret_cast<WPARAM>(drop));
     });
-    const std::string in = " in " + dir.string();
-    EXPECT_THAT(prompts.seen, ElementsAre("chooser " + in, "error: leer.txt enth\xC3\xA4lt keine Messwerte. / leer.txt holds no readings.",
-                                          "chooser Messwerte 2026-12-07.txt" + in, "dialog 140"));
+    const std::string in = " in " + dir.string(), empty = "error: leer.txt enth\xC3\xA4lt keine Messwerte. / leer.txt holds no readings.";
+    EXPECT_THAT(prompts.seen, ElementsAre("chooser " + in, empty, "chooser Messwerte 2026-12-07.txt" + in, "dialog 140", empty));
 }
 
 TEST_F(MainWindow, TheChartSaysWhatTheTableHoldsCopiesZoomsAndEscapeClosesIt)
@@ -665,7 +673,16 @@ TEST_F(MainWindow, TheChartSaysWhatTheTableHoldsCopiesZoomsAndEscapeClosesIt)
                              "03.11.26\t08:30\t20,1\t1014,1\t\n03.11.26\t08:00\t19,9\t1013,1\t\n");
     ChartTable table;
     std::wstring error;
-    ASSERT_TRUE(LoadChartTable((dir / "bekannt.txt").wstring(), table, error));
+    // Read while another program writes it; a file above 64 MB is not read.
+    Put(dir / "gross.txt", "");
+    fs::resize_file(dir / "gross.txt", (64 << 20) + 1);
+    EXPECT_FALSE(LoadChartTable((dir / "gross.txt").wstring(), table, error));
+    EXPECT_EQ("gross.txt ist gr\xC3\xB6\xC3\x9F" "er als 64 MB und zu gro\xC3\x9F f\xC3\xBCr ein Diagramm. / gross.txt is larger than "
+              "64 MB, too large for a chart.", Utf8(error));
+    const HANDLE writer = CreateFileW((dir / "bekannt.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_TRUE(LoadChartTable((dir / "bekannt.txt").wstring(), table, error)) << Utf8(error);
+    CloseHandle(writer);
     const std::string text = "Vorlix: Diagramm / Chart \xE2\x80\x93 bekannt.txt\r\n"
                              "5 Zeilen / 5 lines: 03.11.2026 07:00 \xE2\x80\x93 03.11.2026 08:30\r\n"
                              "Spalte 3 / column 3: min 19,9, max 21,0, Mittel / mean 20,42\r\n"

@@ -127,6 +127,7 @@ TEST_F(Tools, ChartBenchmark)
         const HWND chart = WaitTopLevel([](HWND h) { return Text(h).rfind("Vorlix: Diagramm", 0) == 0; }, 120000);
         ASSERT_TRUE(chart && SendMessageTimeoutW(chart, WM_NULL, 0, 0, SMTO_NORMAL, 60000, nullptr));
         const double open = Seconds(Clock::now() - ok);
+        EXPECT_EQ(0u, Text(chart, IDC_CHART_TEXT).rfind(std::to_string(lines) + " Zeilen", 0)) << "not every row read";
         Probe("rss-to " + std::to_string(lines));
         std::printf("chart    %7d rows (%zu bytes): chooser's OK to the chart shown %.3f s\n", lines, table.size(), open);
         if (lines < 1000000)
