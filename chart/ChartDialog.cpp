@@ -155,7 +155,7 @@ void CChartView::Render()
     ::GetTextExtentPoint32W(dc, L"00.00.0000", 10, &date);
     m_nLeft = value.cx + line / 2;
     m_nRight = std::max(width - line, m_nLeft + 2);
-    m_nTop = line / 2;
+    m_nTop = line + line / 4;  // room for the first strip's name
     m_nBottom = std::max(height - 2 * line - line / 2, m_nTop + 1);
     const int plot = m_nRight - m_nLeft, strips = static_cast<int>(m_pTable->columns.size());
 
@@ -208,17 +208,16 @@ void CChartView::Render()
             at += n;
         }
         const COLORREF color = kColors[c % (sizeof kColors / sizeof kColors[0])];
-        ::SaveDC(dc);
         const HPEN curvePen = ::CreatePen(PS_SOLID, pen, color);
+        ::SaveDC(dc);
         ::SelectObject(dc, curvePen);
+        // Its name above it, in its colour.
+        ::SetTextColor(dc, color);
+        const std::wstring name = LoadMessage(IDS_CHART_STRIP, { Decimal(c + 3) });
+        ::TextOutW(dc, strip.left, strip.top - line, name.c_str(), static_cast<int>(name.size()));
         ::IntersectClipRect(dc, strip.left + 1, strip.top + 1, strip.right, strip.bottom);
         if (!counts.empty())
             ::PolyPolyline(dc, points.data(), counts.data(), static_cast<DWORD>(counts.size()));
-        // Its name on top, in its colour.
-        ::SetTextColor(dc, color);
-        ::SetBkMode(dc, OPAQUE);
-        const std::wstring name = LoadMessage(IDS_CHART_STRIP, { Decimal(c + 3) });
-        ::TextOutW(dc, strip.left + line / 2, strip.top + line / 4, name.c_str(), static_cast<int>(name.size()));
         ::RestoreDC(dc, -1);
         ::DeleteObject(curvePen);
     }
