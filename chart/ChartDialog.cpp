@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <shellapi.h>
 #include <windowsx.h>
 
 namespace {
@@ -530,6 +531,15 @@ bool LoadChartTable(const std::wstring& path, ChartTable& table, std::wstring& e
         return false;
     }
     return true;
+}
+
+std::wstring DroppedFile(WPARAM drop)
+{
+    const HDROP files = reinterpret_cast<HDROP>(drop);
+    std::wstring path(::DragQueryFileW(files, 0, nullptr, 0) + 1, L'\0');
+    path.resize(::DragQueryFileW(files, 0, &path[0], static_cast<UINT>(path.size())));
+    ::DragFinish(files);
+    return path;
 }
 
 void ShowChart(const std::wstring& table, const std::wstring& folder)

@@ -69,6 +69,8 @@ protected:
 // false, with what to tell the user in `error`, when it cannot be read or
 // holds no reading.
 bool LoadChartTable(const std::wstring& path, ChartTable& table, std::wstring& error);
+// The first file of a drop (WM_DROPFILES' handle, which this releases).
+std::wstring DroppedFile(WPARAM drop);
 // The way in: the chart of `table`, or, when there is none or it is gone,
 // of a table the user picks in `folder`; a table that cannot be shown gives
 // its box instead.

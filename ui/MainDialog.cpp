@@ -85,10 +85,7 @@ void CMainDialog::OnSysCommand(UINT nID, LPARAM)
 
 LRESULT CMainDialog::OnDropFiles(WPARAM drop, LPARAM)
 {
-    const HDROP files = reinterpret_cast<HDROP>(drop);
-    std::wstring path(::DragQueryFileW(files, 0, nullptr, 0) + 1, L'\0');
-    path.resize(::DragQueryFileW(files, 0, &path[0], static_cast<UINT>(path.size())));
-    ::DragFinish(files);
+    const std::wstring path = DroppedFile(drop);
     if (!ReadOutRunning() && !path.empty())
         ShowChart(path, m_strTableFolder);
     return 0;
