@@ -44,3 +44,15 @@
 #define IDS_SETTING_NOT_SAVED       230
 #define IDS_SETTING_NOT_READ        251
 #define IDS_PORT_HELD               240
+#define IDS_CHART_ENTRY             300
+#define IDS_CHART_TITLE             301
+#define IDS_CHART_LINES             302
+#define IDS_CHART_COLUMN            303
+#define IDS_CHART_UNREADABLE        304
+#define IDS_CHART_FIRST_UNREADABLE  305
+#define IDS_CHART_GAPS              306
+#define IDS_CHART_BACKWARDS         307
+#define IDS_CHART_STRIP             308
+#define IDS_CHART_HINT              309
+#define IDS_CHART_NO_READINGS       310
+#define IDS_CHART_TOO_LARGE         311

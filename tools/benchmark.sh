@@ -6,7 +6,9 @@
 # calls this script back (--probe), which reads what only Linux tells of the
 # program's own process: its CPU from /proc/PID/stat, its peak memory, its
 # writes through strace. A figure that cannot be measured fails.
+# With "chart": the chart's figures instead (Tools.ChartBenchmark).
 #   tools/benchmark.sh [PACED_BYTES [UNPACED_BYTES]]
+#   tools/benchmark.sh chart
 set -euo pipefail
 if [ "${1:-}" = --probe ]; then
   # --probe DIR WHAT [ARGS], for the vorlix.exe running in DIR; the figures go to benchmark.txt.
@@ -22,11 +24,17 @@ if [ "${1:-}" = --probe ]; then
         'BEGIN { if (from == "" || to < from) exit 1; printf "%.3f", (to - from) / 100 }')
       case $1 in
         idle) echo "idle     CPU over 10 s with the port open: $seconds s" ;;
+        redraw) awk -v s="$seconds" -v n="$2" 'BEGIN { printf "chart    CPU per redraw: %.1f ms\n", s * 1000 / n }' ;;
         erase) echo "erase    CPU from Delete to the command sent" \
              "(the pause to the next second included): $seconds s" ;;
         *) awk -v name="$1" -v chars="$2" -v s="$seconds" \
              'BEGIN { printf "%-8s %8d chars: CPU %.4f s per 1000 chars\n", name, chars, s * 1000 / chars }' ;;
       esac ;;
+    rss-from) awk '$1 == "VmRSS:" { print $2 }' "/proc/$pid/status" >"$dir/rss-from" ;;
+    rss-to)  # LINES: the peak memory beyond rss-from, per line
+      awk -v from="$(cat "$dir/rss-from")" -v lines="$1" '$1 == "VmHWM:" { found = 1; printf "chart    %7d rows: " \
+        "peak memory %d KB, %d KB more than before = %.1f bytes per reading\n", lines, $2, $2 - from, \
+        ($2 - from) * 1024 / lines } END { exit !found || from == "" }' "/proc/$pid/status" ;;
     memory)
       awk '$1 == "VmHWM:" { print "memory   peak " $2 " KB"; found = 1 } END { exit !found }' "/proc/$pid/status" ;;
     trace)  # from here on, once its log has begun: the program's threads write to the server all the time
@@ -45,6 +53,14 @@ if [ "${1:-}" = --probe ]; then
   exit
 fi
 root=$(cd "$(dirname "$0")/.." && pwd)
+if [ "${1:-}" = chart ]; then
+  export VX_PROBE="$root/tools/benchmark.sh" VX_E2E_WORK="${VORLIX_BUILD:-$root/build}/ChartBenchmark"
+  mkdir -p "$VX_E2E_WORK"
+  rm -f "$VX_E2E_WORK/benchmark.txt"
+  "$root/tools/drive.sh" ChartBenchmark
+  cat "$VX_E2E_WORK/benchmark.txt"
+  exit
+fi
 export VX_PACED="${1:-16384}" VX_UNPACED="${2:-1048576}" VX_PROBE="$root/tools/benchmark.sh"
 export VX_E2E_WORK="${VORLIX_BUILD:-$root/build}/Benchmark"
 mkdir -p "$VX_E2E_WORK"

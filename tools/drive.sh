@@ -2,7 +2,7 @@
 # Runs a case that drives the real program under Wine as the end-to-end
 # tests do, on a display and in a Wine prefix of its own (in build/NAME): the
 # case Tools.NAME of build/tests/drive_tools.exe (MainJob, Benchmark,
-# Screenshots), or with FILTER the cases FILTER of the end-to-end tests
+# ChartBenchmark, Screenshots), or with FILTER the cases FILTER of the end-to-end tests
 # (build/tests/e2e_tests.exe). Their settings come in the environment
 # (VX_..., VORLIX_DPI).
 #   tools/drive.sh NAME [FILTER]

@@ -6,6 +6,7 @@ packages=(
   cmake make g++ pkg-config
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   googletest
+  clang libclang-rt-14-dev
   wine wine64 fonts-wine
   xvfb xauth socat imagemagick strace
 )

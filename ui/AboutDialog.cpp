@@ -1,6 +1,7 @@
 #include "ui/AboutDialog.h"
 
 #include "fw/App.h"
+#include "res/messages.h"
 
 void AddAboutEntry(HWND window)
 {
@@ -11,5 +12,6 @@ void AddAboutEntry(HWND window)
     if (text.empty())
         return;
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(menu, MF_STRING, IDM_CHART, LoadMessage(IDS_CHART_ENTRY).c_str());
     ::AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, text.c_str());
 }

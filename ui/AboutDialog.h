@@ -11,7 +11,7 @@ public:
     CAboutDialog() : CDialog(IDD_ABOUTBOX) {}
 };
 
-// Appends a separator and the About entry (IDM_ABOUTBOX, text IDS_ABOUTBOX) to
-// the window's system menu; adds nothing when there is no system menu or the
-// text is empty.
+// Appends a separator, the chart's entry (IDM_CHART) and the About entry
+// (IDM_ABOUTBOX, text IDS_ABOUTBOX) to the window's system menu; adds nothing
+// when there is no system menu or the About text is empty.
 void AddAboutEntry(HWND window);

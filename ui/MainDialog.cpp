@@ -1,9 +1,11 @@
 #include "ui/MainDialog.h"
 
+#include "chart/ChartDialog.h"
 #include "fw/App.h"
 #include "fw/Prompts.h"
 #include "ui/AboutDialog.h"
 
+#include <shellapi.h>
 #include <utility>
 
 BEGIN_MESSAGE_MAP(CMainDialog, CDialog)
@@ -21,6 +23,7 @@ BEGIN_MESSAGE_MAP(CMainDialog, CDialog)
     ON_MESSAGE(WM_ENDSESSION, OnEndSession)
     ON_MESSAGE(WM_POWERBROADCAST, OnPowerBroadcast)
     ON_MESSAGE(kStartMessage, OnStart)
+    ON_MESSAGE(WM_DROPFILES, OnDropFiles)
 END_MESSAGE_MAP()
 
 BEGIN_EVENTSINK_MAP(CMainDialog)
@@ -59,6 +62,7 @@ BOOL CMainDialog::OnInitDialog()
     CDialog::OnInitDialog();
 
     AddAboutEntry(m_hWnd);
+    ::DragAcceptFiles(m_hWnd, TRUE);
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AfxGetApp()->LoadIcon(IDR_MAINFRAME, SM_CXICON, SM_CYICON)));
     SendMessage(WM_SETICON, ICON_SMALL,
                 reinterpret_cast<LPARAM>(AfxGetApp()->LoadIcon(IDR_MAINFRAME, SM_CXSMICON, SM_CYSMICON)));
@@ -96,7 +100,21 @@ void CMainDialog::OnSysCommand(UINT nID, LPARAM)
         AfxPrompts().RunModal(about);
         return;
     }
+    if ((nID & 0xFFF0) == IDM_CHART) {
+        // The last read-out's table (m_file keeps its name), but not while it is being written.
+        if (!ReadOutRunning())
+            ShowChart(m_file.GetFilePath(), TableFolder());
+        return;
+    }
     Default();
+}
+
+LRESULT CMainDialog::OnDropFiles(WPARAM drop, LPARAM)
+{
+    const std::wstring path = DroppedFile(drop);
+    if (!ReadOutRunning() && !path.empty())
+        ShowChart(path, TableFolder());
+    return 0;
 }
 
 void CMainDialog::OnPaint()

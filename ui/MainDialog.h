@@ -45,6 +45,8 @@ protected:
     // closed, then the port. Nothing is told at logoff.
     enum class Leaving { ByUser, AtLogoff };
     void Leave(Leaving why);
+    // A table dropped on the window: its chart.
+    LRESULT OnDropFiles(WPARAM drop, LPARAM);
 
     // The logger link: link/Port.cpp.
     void ConfigurePort();

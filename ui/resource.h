@@ -6,6 +6,7 @@
 #endif
 
 #define IDM_ABOUTBOX       0x0010
+#define IDM_CHART          0x0040
 #define IDD_ABOUTBOX       100
 #define IDS_ABOUTBOX       101
 #define IDD_MAIN           102
@@ -13,6 +14,7 @@
 #define IDD_CONFIRM_ERASE  129
 #define IDD_PORT           131
 #define IDD_PORT_CHOICE    132
+#define IDD_CHART          140
 
 #define IDC_SETUP          1000
 #define IDC_READ           1001
@@ -25,3 +27,11 @@
 #define IDC_COM4           1044
 #define IDC_CHOICE_TEXT    1050
 #define IDC_CHOICE_PORTS   1051
+// The chart: its drawing area, the line above it, its buttons, and the lines
+// of text below it (IDC_CHART_TEXT and on, one a line).
+#define IDC_CHART_VIEW     1100
+#define IDC_CHART_HOVER    1101
+#define IDC_CHART_OPEN     1102
+#define IDC_CHART_COPY     1103
+#define IDC_CHART_ALL      1104
+#define IDC_CHART_TEXT     1110

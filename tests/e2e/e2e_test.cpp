@@ -85,6 +85,27 @@ TEST_F(ReadOut, AFirstDayWithAFolderItCannotWriteTheWrongPortATableHeldOpenAndQu
     fs::remove(fs::u8path(own));
 }
 
+TEST_F(ReadOut, TheSystemMenuShowsTheChartOfTheTableJustRead)
+{
+    ASSERT_TRUE(Start(loggersim::MakeRecords(3), 0));
+    StartRun("drei.txt");
+    ASSERT_TRUE(WaitForEnd(10000));
+    PostMessageW(main, WM_SYSCOMMAND, IDM_CHART, 0);
+    const HWND chart = WaitOwned(main, 10000);
+    EXPECT_EQ("Vorlix: Diagramm / Chart \xE2\x80\x93 drei.txt", Text(chart));
+    // Below the line above the chart, which depends on where the mouse is: the buttons, the chart and its text.
+    const std::string texts = Dismiss(chart, IDCANCEL);
+    EXPECT_EQ("\xC3\x96" "ffnen... / Open...\nKopieren / Copy\nAlles / All\nSchlie\xC3\x9F" "en / Close\n\n"
+              "3 Zeilen / 3 lines: 03.11.2026 07:00 \xE2\x80\x93 03.11.2026 07:30\n"
+              "Spalte 3 / column 3: min 20,3, max 21,0, Mittel / mean 20,70\n"
+              "Spalte 4 / column 4: min 1013,5, max 1014,2, Mittel / mean 1013,87\n"
+              "Spalte 5 / column 5: min 44,8, max 45,1, Mittel / mean 44,93\n"
+              "Spalte 6 / column 6: min 996,2, max 999,2, Mittel / mean 997,63\n"
+              "unlesbar / unreadable: 0\nL\xC3\xBC" "cken / gaps: 0\nZeit r\xC3\xBC" "ckw\xC3\xA4rts / time going back: 0\n",
+              texts.substr(texts.find('\n') + 1));
+    EXPECT_TRUE(NothingOpen());
+}
+
 TEST_F(Robustness, AMegabyteUnpacedArrivesWholeAndGarbageZeroBytesAndEndlessLinesLoseNothing)
 {
     // 47,663 records of 22 characters (1,048,586 characters) sent as fast as the cable takes them. Then random

@@ -70,7 +70,7 @@ TEST(DialogLayout, EveryTextFitsItsControlInItsOwnFont)
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
     RecordProperty("dpi", dpi);
-    for (int id : { IDD_MAIN, IDD_ABOUTBOX, IDD_CONFIRM_ERASE, IDD_PORT, IDD_PORT_CHOICE }) {
+    for (int id : { IDD_MAIN, IDD_ABOUTBOX, IDD_CONFIRM_ERASE, IDD_PORT, IDD_PORT_CHOICE, IDD_CHART }) {
         SCOPED_TRACE("dialog " + std::to_string(id) + " at " + std::to_string(dpi) + " DPI");
         HRSRC info = FindResourceW(program, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5));
         ASSERT_NE(nullptr, info);

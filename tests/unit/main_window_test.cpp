@@ -3,6 +3,7 @@
 // test's own. Each case runs inside the real modal dialog, once it is
 // initialised, and clicks, ticks and receives as the user and the logger would.
 #include "TestWindow.h"
+#include "chart/ChartDialog.h"
 #include "fw/App.h"
 #include "fw/Clock.h"
 #include "fw/FileDialog.h"
@@ -56,7 +57,8 @@ public:
         static const std::map<UINT, std::string> names = { { IDD_ABOUTBOX, "IDD_ABOUTBOX" },
                                                            { IDD_CONFIRM_ERASE, "IDD_CONFIRM_ERASE" },
                                                            { IDD_PORT, "IDD_PORT" },
-                                                           { IDD_PORT_CHOICE, "IDD_PORT_CHOICE" } };
+                                                           { IDD_PORT_CHOICE, "IDD_PORT_CHOICE" },
+                                                           { IDD_CHART, "IDD_CHART" } };
         std::string what = names.count(dialog.GetTemplateId()) ? names.at(dialog.GetTemplateId())
                                                                : "dialog " + std::to_string(dialog.GetTemplateId());
         auto* choice = dynamic_cast<CPortChoiceDialog*>(&dialog);
@@ -837,5 +839,85 @@ TEST_F(MainWindow, EscapeOrLogoffWithTheLossStillPendingKeepsEveryByteToo)
         EXPECT_EQ(30, std::count(table.begin(), table.end(), '7'));
     }
     EXPECT_THAT(prompts.seen, ElementsAre(StartsWith("chooser"))) << "no box at logoff";
+}
+
+TEST_F(MainWindow, TheChartEntryShowsTheLastTableButNothingDuringARunAndABoxForATableWithoutReadings)
+{
+    Put(dir / "leer.txt", std::string("Datum\tUhrzeit\n\x01\0", 16));
+    prompts.answers = { File(dir / "leer.txt") };
+    Run([&](CProbedDialog& d) {
+        d.SendMessage(WM_SYSCOMMAND, IDM_CHART);  // no read-out yet: the chooser
+        Read(d, "neu.txt");
+        d.SendMessage(WM_SYSCOMMAND, IDM_CHART + 0xF);  // the table is being written
+        d.Receive(kRecord);
+        d.Tick(), d.Tick();
+        for (WPARAM command : { 0x20, 0x30, 0x4F })
+            d.SendMessage(WM_SYSCOMMAND, command);
+        // A table dropped on the window.
+        const std::wstring leer = (dir / "leer.txt").wstring();
+        HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + (leer.size() + 2) * sizeof(wchar_t));
+        auto* files = static_cast<DROPFILES*>(GlobalLock(drop));
+        files->pFiles = sizeof(DROPFILES), files->fWide = TRUE;
+        leer.copy(reinterpret_cast<wchar_t*>(files + 1), leer.size());
+        GlobalUnlock(drop);
+        d.SendMessage(WM_DROPFILES, reinterpret_cast<WPARAM>(drop));
+    });
+    const std::string empty = "error: leer.txt enth\xC3\xA4lt keine Messwerte. / leer.txt holds no readings.";
+    EXPECT_THAT(prompts.seen, ElementsAre("chooser " + (dir / "*.txt").string(), empty,
+                                          "chooser " + (dir / "Messwerte 2026-12-07.txt").string(), "IDD_CHART", empty));
+}
+
+TEST_F(MainWindow, TheChartSaysWhatTheTableHoldsCopiesZoomsAndEscapeClosesIt)
+{
+    Put(dir / "bekannt.txt", "03.11.26\t07:00\t21,0\t1013,9\t\n03.11.26\t07:15\t20,8\t-\t\nDatum\n03.11.26\t07:30\t20,3\t1014,5\t\r\n"
+                             "03.11.26\t08:30\t20,1\t1014,1\t\n03.11.26\t08:00\t19,9\t1013,1\t\n");
+    ChartTable table;
+    std::wstring error;
+    // Read while another program writes it; a file above 64 MB is not read.
+    Put(dir / "gross.txt", "");
+    fs::resize_file(dir / "gross.txt", (64 << 20) + 1);
+    EXPECT_FALSE(LoadChartTable((dir / "gross.txt").wstring(), table, error));
+    EXPECT_EQ("gross.txt ist gr\xC3\xB6\xC3\x9F" "er als 64 MB und zu gro\xC3\x9F f\xC3\xBCr ein Diagramm. / gross.txt is larger than "
+              "64 MB, too large for a chart.", Utf8(error));
+    const HANDLE writer = CreateFileW((dir / "bekannt.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_TRUE(LoadChartTable((dir / "bekannt.txt").wstring(), table, error)) << Utf8(error);
+    CloseHandle(writer);
+    const std::string text = "Vorlix: Diagramm / Chart \xE2\x80\x93 bekannt.txt\r\n"
+                             "5 Zeilen / 5 lines: 03.11.2026 07:00 \xE2\x80\x93 03.11.2026 08:30\r\n"
+                             "Spalte 3 / column 3: min 19,9, max 21,0, Mittel / mean 20,42\r\n"
+                             "Spalte 4 / column 4: min 1013,1, max 1014,5, Mittel / mean 1013,90\r\n"
+                             "unlesbar / unreadable: 1 (erste / first: Zeile / line 3)\r\n"
+                             "L\xC3\xBC" "cken / gaps: 1\r\nZeit r\xC3\xBC" "ckw\xC3\xA4rts / time going back: 1";
+    CProbed<CChartDialog> dialog([&](HWND h) {
+        std::string shown;
+        for (int id = 0; id < 7; ++id) {
+            wchar_t line[256] = L"";
+            GetWindowTextW(id ? GetDlgItem(h, IDC_CHART_TEXT + id - 1) : h, line, 256);
+            shown += (id ? "\r\n" : "") + Utf8(line);
+        }
+        EXPECT_EQ(text, shown);
+        SendMessageW(h, WM_COMMAND, IDC_CHART_COPY, 0);
+        ASSERT_TRUE(OpenClipboard(h));
+        const auto* dib = static_cast<const BITMAPINFOHEADER*>(GlobalLock(GetClipboardData(CF_DIB)));
+        ASSERT_TRUE(dib);
+        EXPECT_EQ(24, dib->biBitCount);
+        EXPECT_GT(dib->biWidth, 300);
+        EXPECT_EQ(text, Utf8(static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT)))));
+        CloseClipboard();
+        // A drag across part of the chart shows that part; All shows everything again.
+        const HWND view = GetDlgItem(h, IDC_CHART_VIEW);
+        auto* chart = static_cast<CChartView*>(CWnd::FromHandle(view));
+        for (UINT message : { WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP })
+            SendMessageW(view, message, 0, MAKELPARAM(message == WM_LBUTTONDOWN ? 200 : 300, 50));
+        const double first = table.first;
+        EXPECT_GT(chart->From(), first + 20);
+        EXPECT_LT(chart->To() - chart->From(), 60);
+        SendMessageW(h, WM_COMMAND, IDC_CHART_ALL, 0);
+        EXPECT_EQ(std::make_pair(first, first + 90), std::make_pair(chart->From(), chart->To()));
+        SetTimer(h, 1, 10000, [](HWND w, UINT, UINT_PTR, DWORD) { EndDialog(w, 99); });  // when Escape does nothing
+        PostMessageW(view, WM_KEYDOWN, VK_ESCAPE, 0);
+    }, (dir / "bekannt.txt").wstring(), std::move(table));
+    EXPECT_EQ(IDCANCEL, dialog.DoModal());
 }
 }  // namespace

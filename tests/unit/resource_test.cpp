@@ -32,18 +32,21 @@ TEST(Resources, TextsAreCodePage1252WithTheirQuotesLineBreaksAndInserts)
               LoadMessage(IDS_TABLE_REPLACE, { L"C:\\a.txt" }));
 }
 
-TEST(Resources, SystemMenuEndsWithSeparatorAndAboutEntry)
+TEST(Resources, SystemMenuEndsWithSeparatorChartAndAboutEntry)
 {
     HWND window = CreateWindowW(L"STATIC", L"menu", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
     const int before = GetMenuItemCount(GetSystemMenu(window, FALSE));
     AddAboutEntry(window);
     HMENU menu = GetSystemMenu(window, FALSE);
-    ASSERT_EQ(before + 2, GetMenuItemCount(menu));
+    ASSERT_EQ(before + 3, GetMenuItemCount(menu));
     EXPECT_EQ(static_cast<UINT>(MF_SEPARATOR), GetMenuState(menu, before, MF_BYPOSITION) & MF_SEPARATOR);
-    wchar_t text[64] = L"";
-    GetMenuStringW(menu, before + 1, text, 64, MF_BYPOSITION);
-    EXPECT_EQ(std::wstring(L"Inf&o \u00FCber Vorlix..."), text);
-    EXPECT_EQ(static_cast<UINT>(IDM_ABOUTBOX), GetMenuItemID(menu, before + 1));
+    wchar_t text[2][64] = {};
+    GetMenuStringW(menu, before + 1, text[0], 64, MF_BYPOSITION);
+    GetMenuStringW(menu, before + 2, text[1], 64, MF_BYPOSITION);
+    EXPECT_EQ(std::wstring(L"&Diagramm... / Chart..."), text[0]);
+    EXPECT_EQ(std::wstring(L"Inf&o \u00FCber Vorlix..."), text[1]);
+    EXPECT_EQ(static_cast<UINT>(IDM_CHART), GetMenuItemID(menu, before + 1));
+    EXPECT_EQ(static_cast<UINT>(IDM_ABOUTBOX), GetMenuItemID(menu, before + 2));
     DestroyWindow(window);
 }
 

@@ -97,6 +97,51 @@ TEST_F(Tools, Benchmark)
     Probe("writes counted.txt 32768");
 }
 
+// Figures of the chart (tools/benchmark.sh chart): tables of 100,000 and 1,000,000 rows of the benchmark's kind, a
+// minute apart, each opened from the chooser: the time from its OK to the chart on screen (drawn into its picture
+// before the window shows), the peak memory beyond what the program held with the chooser open, and for the big one
+// the time and CPU of a redraw (Home: every reading gathered and drawn again).
+TEST_F(Tools, ChartBenchmark)
+{
+    for (const int lines : { 100000, 1000000 }) {
+        const std::string name = "chart-" + std::to_string(lines) + ".txt";
+        std::string table;
+        table.reserve(lines * 40u);
+        for (int i = 0; i < lines; ++i) {
+            const int day = i / 1440, minute = i % 1440, month = day / 28 % 12, year = 25 + day / 336;
+            char row[64];
+            std::snprintf(row, sizeof row, "%02d.%02d.%02d\t%02d:%02d\t%4.1f\t%6.1f\t%4.1f\t%6.1f\t\n", day % 28 + 1,
+                          month + 1, year, minute / 60, minute % 60, 20 + (i % 97) / 10.0, 1000 + (i % 331) / 10.0,
+                          40 + (i % 53) / 10.0, 990 + (i % 1009) / 10.0);
+            table += row;
+        }
+        std::ofstream(fs::u8path(Path(name)), std::ios::binary) << table;
+        ASSERT_TRUE(Start(""));
+        PostMessageW(main, WM_SYSCOMMAND, IDM_CHART, 0);  // no read-out yet: the chooser
+        const HWND chooser = WaitOwned(main, 10000);
+        ASSERT_TRUE(chooser);
+        SetDlgItemTextW(chooser, 0x47c, Wide(Path(name)).c_str());
+        Probe("rss-from");
+        const Clock::time_point ok = Clock::now();
+        ASSERT_TRUE(Click(chooser, IDOK));
+        const HWND chart = WaitTopLevel([](HWND h) { return Text(h).rfind("Vorlix: Diagramm", 0) == 0; }, 120000);
+        ASSERT_TRUE(chart && SendMessageTimeoutW(chart, WM_NULL, 0, 0, SMTO_NORMAL, 60000, nullptr));
+        const double open = Seconds(Clock::now() - ok);
+        EXPECT_EQ(0u, Text(chart, IDC_CHART_TEXT).rfind(std::to_string(lines) + " Zeilen", 0)) << "not every row read";
+        Probe("rss-to " + std::to_string(lines));
+        std::printf("chart    %7d rows (%zu bytes): chooser's OK to the chart shown %.3f s\n", lines, table.size(), open);
+        if (lines < 1000000)
+            continue;
+        const HWND view = GetDlgItem(chart, IDC_CHART_VIEW);
+        Probe("cpu-from");
+        const Clock::time_point from = Clock::now();
+        for (int i = 0; i < 20; ++i)
+            ASSERT_TRUE(SendMessageTimeoutW(view, WM_KEYDOWN, VK_HOME, 0, SMTO_NORMAL, 10000, nullptr));
+        std::printf("chart    redraw of %d readings: %.1f ms\n", lines, Seconds(Clock::now() - from) * 1000 / 20);
+        Probe("cpu-to redraw 20");
+    }
+}
+
 // Pictures of every window for the user guide, each from a program of its own, so that no closed window leaves a
 // trace.
 TEST_F(Tools, Screenshots)
@@ -115,6 +160,16 @@ TEST_F(Tools, Screenshots)
     Start(records);
     PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
     Picture(Path("about-box.png"), main, WaitOwned(main, 5000));
+
+    // The chart of the main job's table, read out as fast as the cable takes it.
+    Start(loggersim::MakeRecords(400), 0);
+    fs::remove(Path("messwerte.txt"));
+    StartRun("messwerte.txt");
+    ASSERT_TRUE(WaitForEnd(30000));
+    PostMessageW(main, WM_SYSCOMMAND, IDM_CHART, 0);
+    const HWND chart = WaitOwned(main, 10000);
+    ASSERT_TRUE(chart);
+    Picture(Path("chart.png"), chart);
 
     // The PC's ports, offered at start-up when the stored one is gone.
     Kill();
