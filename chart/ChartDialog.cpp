@@ -517,7 +517,7 @@ bool LoadChartTable(const std::wstring& path, ChartTable& table, std::wstring& e
     DWORD got = 0;
     for (long long total = 0; total < kMaxFile && ::ReadFile(file, buffer.data(), 1 << 20, &got, nullptr) && got; total += got)
         lines += std::count(buffer.begin(), buffer.begin() + got, '\n');
-    ChartReader reader(ThisYear(), lines + 1);
+    CChartReader reader(ThisYear(), lines + 1);
     BOOL read = ::SetFilePointerEx(file, LARGE_INTEGER(), nullptr, FILE_BEGIN);
     for (long long total = 0; read && total < kMaxFile && (read = ::ReadFile(file, buffer.data(), 1 << 20, &got, nullptr)) && got; total += got)
         reader.Feed(buffer.data(), got);

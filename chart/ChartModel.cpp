@@ -71,9 +71,9 @@ std::string TickLabel(const TimeTicks& ticks, size_t i)
 namespace {
 
 // Gathers a polyline's readings per pixel column and keeps four of each.
-class CurveBuilder {
+class CCurveBuilder {
 public:
-    explicit CurveBuilder(ChartCurve& curve) : m_curve(curve) {}
+    explicit CCurveBuilder(ChartCurve& curve) : m_curve(curve) {}
 
     void Add(int x, float value, size_t index)
     {
@@ -127,7 +127,7 @@ private:
 ChartCurve MakeCurve(const ChartTable& table, size_t column, double t0, double t1, int width)
 {
     ChartCurve curve;
-    CurveBuilder builder(curve);
+    CCurveBuilder builder(curve);
     const std::vector<ChartTime>& times = table.times;
     const std::vector<float>& values = table.columns[column].values;
     const double scale = (width - 1) / std::max(t1 - t0, 1e-9);

@@ -98,7 +98,7 @@ std::string FormatValue(double value, int decimals)
     return out;
 }
 
-void ChartReader::Feed(const char* data, size_t size)
+void CChartReader::Feed(const char* data, size_t size)
 {
     for (const char* end = data + size; data < end;) {
         const char* lineEnd = static_cast<const char*>(std::memchr(data, '\n', end - data));
@@ -112,7 +112,7 @@ void ChartReader::Feed(const char* data, size_t size)
     }
 }
 
-void ChartReader::Line()
+void CChartReader::Line()
 {
     ++m_nLine;
     if (!m_line.empty() && m_line.back() == '\r')
@@ -159,7 +159,7 @@ void ChartReader::Line()
     m_line.clear();
 }
 
-ChartTable ChartReader::Finish()
+ChartTable CChartReader::Finish()
 {
     if (!m_line.empty())
         Line();

@@ -46,13 +46,13 @@ struct ChartTable {
     ChartTime first = 0, last = 0;  // the earliest and the latest reading
 };
 
-class ChartReader {
+class CChartReader {
 public:
     static constexpr size_t kMaxColumns = 30;
     static constexpr size_t kMaxLine = 4096;  // a longer line is read up to here
 
     // `expectedLines` only saves memory: the columns are made that long at once.
-    explicit ChartReader(int thisYear, size_t expectedLines = 0) : m_nThisYear(thisYear), m_nExpected(expectedLines) {}
+    explicit CChartReader(int thisYear, size_t expectedLines = 0) : m_nThisYear(thisYear), m_nExpected(expectedLines) {}
     void Feed(const char* data, size_t size);
     // The table, once every byte has been fed: a last line without its line end counts.
     ChartTable Finish();

@@ -7,7 +7,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const size_t piece = size ? data[0] % 64 + 1 : 1;
-    ChartReader reader(2026);
+    CChartReader reader(2026);
     for (size_t at = 0; at < size; at += piece)
         reader.Feed(reinterpret_cast<const char*>(data) + at, std::min(piece, size - at));
     const ChartTable table = reader.Finish();

@@ -10,7 +10,7 @@ namespace {
 
 ChartTable Read(const std::string& text, size_t piece = 7)
 {
-    ChartReader reader(2026);
+    CChartReader reader(2026);
     for (size_t at = 0; at < text.size(); at += piece)  // lines cut anywhere
         reader.Feed(text.data() + at, std::min(piece, text.size() - at));
     return reader.Finish();
