@@ -570,20 +570,18 @@ TEST_F(MainWindow, APortSlowToOpenLeavesTheWindowAnsweringAndACloseGivesItUp)
     Run([&](CProbedDialog& d) {
         slow.main = d.m_hWnd;
         port->openGate = slow.gate;
-        SetTimer(nullptr, 0, 10, meanwhile);
-        prompts.answers = { Ok(1) };
-        d.Click(IDC_SETUP);
-        EXPECT_TRUE(slow.answered && slow.locked);
-        EXPECT_TRUE(d.m_comm.GetPortOpen());
-        EXPECT_FALSE(d.Locked());
-        // The close box meanwhile: the open is given up, and the port it opens after all is closed again.
-        ResetEvent(slow.gate);
-        slow.close = true;
-        SetTimer(nullptr, 0, 10, meanwhile);
-        prompts.answers = { Ok(2) };
+        // Then the close box meanwhile: the open is given up, and the port it opens after all is closed again.
+        for (const bool close : { false, true }) {
+            ResetEvent(slow.gate);
+            slow.close = close;
+            SetTimer(nullptr, 0, 10, meanwhile);
+            prompts.answers = { Ok(1) };
+            d.Click(IDC_SETUP);
+            EXPECT_TRUE(slow.answered && slow.locked);
+            EXPECT_EQ(!close, d.m_comm.GetPortOpen() != FALSE);
+            EXPECT_FALSE(d.Locked());
+        }
         const int closed = port->Count("close");
-        d.Click(IDC_SETUP);
-        EXPECT_FALSE(d.m_comm.GetPortOpen());
         SetEvent(slow.gate);
         EXPECT_TRUE(PumpUntil([&] { return port->Count("close") > closed; }, 5000));
     });
