@@ -52,7 +52,7 @@ faults=(
   "31|start-up rewriting an existing setting file|settings/SettingFile.cpp|            file.Close();\n            return;|            file.Close();\n            StorePortSetting();\n            return;|unit MainWindow.StartsOn*"
   "32|a setting that cannot be saved not reported|settings/SettingFile.cpp|        Tell(LoadMessage(IDS_SETTING_NOT_SAVED|        if (false)\n        Tell(LoadMessage(IDS_SETTING_NOT_SAVED|unit MainWindow.StartsOn*"
   "33|the erase pause deaf to the window|readout/Erase.cpp|if (::PeekMessageW(&msg|if (false && ::PeekMessageW(&msg|unit MainWindow.EraseGoesOut*"
-  "34|the About box on every menu command below 0x100|ui/MainDialog.cpp|(nID & 0xFFF0) == IDM_ABOUTBOX|(nID & 0xFF00) == 0|unit MainWindow.SystemCommands*"
+  "34|the About box on every menu command below 0x100|ui/MainDialog.cpp|(nID & 0xFFF0) == IDM_ABOUTBOX|(nID & 0xFF00) == 0|unit MainWindow.TheChartEntry*"
   "35|a driver that under-reports read with a pause a byte|link/CommReader.cpp| && !(waiting == 0 && !read.waited) &&| &&|unit DriverReplay.*"
   "36|a text too wide for its button|res/vorlix.rc|IDC_READ, 80, 29, 60, 60|IDC_READ, 80, 29, 20, 60|unit DialogLayout.*"
   "37|the manifest without per-monitor DPI awareness|res/vorlix.manifest|PerMonitorV2, System|System|unit Resources.*"
