@@ -640,9 +640,9 @@ TEST_F(MainWindow, AnUnexpectedErrorIsToldAndInTheReaderEndsTheRunAsLost)
     });
     EXPECT_EQ(kRow, Content(dir / "abgebrochen.txt"));
     ASSERT_EQ(4u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
-    EXPECT_EQ("error: Unerwarteter Fehler.\nUnexpected error.", prompts.seen[1]);
+    EXPECT_EQ("error: Unerwarteter Fehler / Unexpected error", prompts.seen[1]);
     EXPECT_THAT(prompts.seen[3], AllOf(HasSubstr("error: Die Verbindung \xC3\xBC" "ber COM 2 ist unterbrochen. Die Tabelle"),
-                                       ::testing::EndsWith("22 characters received.\n\nUnerwarteter Fehler.\nUnexpected error.")));
+                                       ::testing::EndsWith("22 characters received.\n\nUnerwarteter Fehler / Unexpected error")));
 }
 
 TEST_F(MainWindow, AnIncompleteTableSaysWhyAndDeleteThenAsksFirst)
