@@ -153,6 +153,7 @@ faults=(
 )
 
 [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"
+echo "seed-faults: the list holds ${#faults[@]} faults"
 overlap=0
 [ "${1:-}" != --overlap ] || { overlap=1; shift; }
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" VX_E2E_WORK="$build/seeded"
