@@ -7,8 +7,8 @@
 #include "fw/FileDialog.h"
 #include "fw/Prompts.h"
 #include "fw/fwres.h"
+#include "res/chartres.h"
 #include "res/messages.h"
-#include "ui/resource.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,8 @@
 // Resource and control identifiers, shared by the resource script and the code.
 #pragma once
 
+#include "res/chartres.h"
+
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
 #endif
@@ -14,7 +16,6 @@
 #define IDD_CONFIRM_ERASE  129
 #define IDD_PORT           131
 #define IDD_PORT_CHOICE    132
-#define IDD_CHART          140
 
 #define IDC_SETUP          1000
 #define IDC_READ           1001
@@ -27,11 +28,3 @@
 #define IDC_COM4           1044
 #define IDC_CHOICE_TEXT    1050
 #define IDC_CHOICE_PORTS   1051
-// The chart: its drawing area, the line above it, its buttons, and the lines
-// of text below it (IDC_CHART_TEXT and on, one a line).
-#define IDC_CHART_VIEW     1100
-#define IDC_CHART_HOVER    1101
-#define IDC_CHART_OPEN     1102
-#define IDC_CHART_COPY     1103
-#define IDC_CHART_ALL      1104
-#define IDC_CHART_TEXT     1110
