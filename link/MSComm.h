@@ -60,9 +60,8 @@ public:
     void SetRThreshold(short threshold);
 
     void SetPortOpen(BOOL open);
+    // FALSE also gives up an open that waits for a slow port.
     BOOL GetPortOpen() const { return m_reader != nullptr; }
-    // An open waits for a slow port (the window answers meanwhile); closing gives it up.
-    bool IsOpening() const { return m_bOpening; }
 
     // Setting InBufferCount or OutBufferCount to 0, the only value they take:
     // discards what has been received and not read, with every notification

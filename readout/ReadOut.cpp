@@ -155,8 +155,8 @@ void CMainDialog::TellRunEnd(const RunVerdict& verdict, const std::wstring& tabl
         text = m_nCount ? LoadMessage(m_tally.unwritten ? IDS_RUN_PORT_LOST_UNWRITTEN : IDS_RUN_PORT_LOST,
                                       { port, table, Decimal(m_nCount), Decimal(m_tally.unwritten) })
                         : LoadMessage(IDS_PORT_LOST, { port }) + untouched;
-        if (!m_comm.GetLossReason().empty())
-            text += L"\n\n" + m_comm.GetLossReason();
+        if (const std::wstring reason = m_comm.GetLossReason(); !reason.empty())
+            text += L"\n\n" + reason;
         break;
     case Outcome::Nothing: {
         text = LoadMessage(IDS_RUN_NOTHING, { port }) + untouched;
@@ -169,18 +169,19 @@ void CMainDialog::TellRunEnd(const RunVerdict& verdict, const std::wstring& tabl
         }
         break;
     }
-    case Outcome::Incomplete:
+    case Outcome::Incomplete: {
+        // In Cause's order: each cause's text, and the number it gives.
+        static const UINT texts[] = { IDS_CAUSE_UNWRITTEN, IDS_CAUSE_LINE_ERRORS, IDS_CAUSE_READS_FAILED,
+                                      IDS_CAUSE_INSIDE_LINE, IDS_CAUSE_SLEPT };
+        const unsigned long numbers[] = { m_tally.unwritten, m_tally.lineErrors, m_comm.GetFailedReads(), 0, 0 };
         text = LoadMessage(IDS_RUN_INCOMPLETE, { table });
         for (const Cause cause : verdict.causes) {
-            // In Cause's order: the text, and the number it gives.
-            static const UINT texts[] = { IDS_CAUSE_UNWRITTEN, IDS_CAUSE_LINE_ERRORS, IDS_CAUSE_READS_FAILED,
-                                          IDS_CAUSE_INSIDE_LINE, IDS_CAUSE_SLEPT };
-            const unsigned long numbers[] = { m_tally.unwritten, m_tally.lineErrors, m_comm.GetFailedReads(), 0, 0 };
             const auto c = static_cast<size_t>(cause);
             text += L"\n\n" + LoadMessage(texts[c], { Decimal(static_cast<long long>(numbers[c])), port });
         }
         text += untouched + L"\n\n" + LoadMessage(IDS_RUN_AGAIN);
         break;
+    }
     default:
         return;
     }

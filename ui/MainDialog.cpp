@@ -154,9 +154,8 @@ void CMainDialog::Leave(Leaving why)
     } else {
         TellLateChars();
     }
-    // A port still being opened is given up.
-    if (m_comm.GetPortOpen() || m_comm.IsOpening())
-        m_comm.SetPortOpen(FALSE);
+    // Closed, or given up while it is still being opened.
+    m_comm.SetPortOpen(FALSE);
     if (why == Leaving::ByUser)
         m_phase = Phase::Leaving;
 }
