@@ -13,6 +13,8 @@ public:
     // Milliseconds of the wall clock since 1601 (UTC): its seconds change
     // when the time of day's seconds do.
     virtual ULONGLONG Now();
+    // The time zone that local dates are told in; nullptr: the PC's own.
+    virtual const TIME_ZONE_INFORMATION* TimeZone() { return nullptr; }
     // Returns when a message arrives for the thread, or after `ms` at the latest.
     virtual void WaitForMessage(DWORD ms);
     // A timer of `window` that posts WM_TIMER `id` every `ms`.

@@ -36,7 +36,7 @@ SYSTEMTIME Today()
     const FILETIME utc = { static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32) };
     SYSTEMTIME utcTime, local;
     ::FileTimeToSystemTime(&utc, &utcTime);
-    if (!::SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &local))
+    if (!::SystemTimeToTzSpecificLocalTime(AfxClock().TimeZone(), &utcTime, &local))
         local = utcTime;
     return local;
 }

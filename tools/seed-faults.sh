@@ -150,6 +150,13 @@ faults=(
   "130|the port choice not grown to its text|ui/PortChoiceDialog.cpp|    FitText();\n||unit DialogLayout.*"
   "131|a close during a slow open not giving it up|link/MSComm.cpp|    m_bOpenGivenUp = m_bOpening;\n||unit MainWindow.APortSlow*"
   "132|a port opened after its open was given up left open|link/MSComm.cpp|        job.io->Close();|        (void)0;|unit MainWindow.APortSlow*"
+  "133|Delete after a lost connection erasing without asking|readout/Erase.cpp|IDS_ERASE_AFTER_NOTHING, IDS_ERASE_AFTER_LOSS,|IDS_ERASE_AFTER_NOTHING, 0,|unit MainWindow.APulledCable*"
+  "134|an invalid port number told in a plain box, without the list|link/MSComm.cpp|throw CPortUnusable(LoadMessage(IDS_PORT_NUMBER_INVALID|throw CException(LoadMessage(IDS_PORT_NUMBER_INVALID|unit MainWindow.AMissingOrUnusable*"
+  "135|the proposed name looked up without the folder's separator|readout/ReadOut.cpp|return FileExists(folder + L\"\\\\\\\\\" + candidate);|return FileExists(folder + candidate);|unit MainWindow.AReadOut*"
+  "136|the chooser forgetting the last table's folder|readout/ReadOut.cpp|    m_strTableFolder = FolderOf(path);\n|\n|unit MainWindow.AReadOut*"
+  "137|the proposed date in UTC, not in local time|readout/ReadOut.cpp|if (!::SystemTimeToTzSpecificLocalTime(AfxClock().TimeZone(), &utcTime, &local))|if (true)|unit MainWindow.StartsOn*"
+  "138|a question whose default answer is Yes|fw/Prompts.cpp|MB_DEFBUTTON2) == IDYES|MB_DEFBUTTON1) == IDYES|unit Prompts.*"
+  "139|a throwing event handler showing a box|fw/Wnd.cpp|        if (message != kEventMessage)\n            AfxPrompts().ShowError(hWnd, e.GetDescription());|        AfxPrompts().ShowError(hWnd, e.GetDescription());|unit MessageMap.*"
 )
 
 [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"

@@ -62,12 +62,13 @@ public:
             return Result{ 0, statusError };
         });
     }
+    DWORD reader = 0;  // the reader thread's id
     Result Read(DWORD count, HANDLE stop) override
     {
         Log("read");
         unsigned long purgesSeen = 0;
         const ReadAnswer answer = Locked([&] {
-            purgesSeen = purges;
+            purgesSeen = purges, reader = GetCurrentThreadId();
             ResetEvent(abort);
             if (next < script.size())
                 return script[next++];

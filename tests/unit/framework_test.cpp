@@ -2,11 +2,22 @@
 #include "TestWindow.h"
 #include "fw/File.h"
 #include "fw/FileDialog.h"
+#include "fw/Prompts.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
+
+// The thread's shown window: a box or a chooser of the test's own.
+HWND ShownWindow()
+{
+    HWND shown = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND h, LPARAM found) {
+        return IsWindowVisible(h) ? (*reinterpret_cast<HWND*>(found) = h, FALSE) : TRUE;
+    }, reinterpret_cast<LPARAM>(&shown));
+    return shown;
+}
 
 TEST(File, AFailedWriteDropsWhatWasBufferedAndSaysSo)
 {
@@ -71,8 +82,15 @@ TEST(MessageMap, EntriesGoByMessageControlAndCodeDerivedFirst)
         for (UINT dispid : { 1, 2 })
             wnd.SendMessage(kEventMessage, MAKEWPARAM(id, dispid));
     EXPECT_EQ(1, wnd.events);
-    // A throwing event handler ends without a message box (which would block here).
+    // A throwing event handler ends without a box.
+    struct : CPrompts {
+        int shown = 0;
+        void ShowError(HWND, const std::wstring&) override { ++shown; }
+    } boxes;
+    AfxSetPrompts(&boxes);
     EXPECT_EQ(0, wnd.SendMessage(kEventMessage, MAKEWPARAM(6, 1)));
+    AfxSetPrompts(nullptr);
+    EXPECT_EQ(0, boxes.shown);
     // The window gone, the object lets go of it.
     const HWND h = wnd.m_hWnd;
     DestroyWindow(h);
@@ -105,10 +123,7 @@ TEST(FileDialog, TheWorkingDirectoryStaysWhereItWas)
     picked = (std::filesystem::temp_directory_path() / "vorlix-picked.txt").wstring();
     const std::filesystem::path before = std::filesystem::current_path();
     const TIMERPROC pick = [](HWND, UINT, UINT_PTR id, DWORD) {
-        HWND chooser = nullptr;
-        EnumThreadWindows(GetCurrentThreadId(), [](HWND h, LPARAM found) {
-            return IsWindowVisible(h) ? (*reinterpret_cast<HWND*>(found) = h, FALSE) : TRUE;
-        }, reinterpret_cast<LPARAM>(&chooser));
+        const HWND chooser = ShownWindow();
         if (!chooser)
             return;
         KillTimer(nullptr, id);
@@ -120,6 +135,20 @@ TEST(FileDialog, TheWorkingDirectoryStaysWhereItWas)
     ASSERT_EQ(IDOK, chooser.DoModal());
     EXPECT_EQ(picked, chooser.GetPathName());
     EXPECT_EQ(before, std::filesystem::current_path());
+}
+
+// Enter, pressed before the question is read, keeps the logger's data.
+TEST(Prompts, AQuestionsDefaultAnswerIsNo)
+{
+    static int presses;
+    presses = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+        if (const HWND box = ShownWindow())  // Enter, and should that not end it, Yes
+            ++presses == 1 ? PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0) : PostMessageW(box, WM_COMMAND, IDYES, 0);
+    });
+    EXPECT_FALSE(CPrompts().AskYesNo(nullptr, L"L\u00f6schen? / Erase?"));
+    KillTimer(nullptr, timer);
+    EXPECT_GE(presses, 1);
 }
 
 }  // namespace
