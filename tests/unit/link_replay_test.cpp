@@ -15,7 +15,7 @@ using ::testing::HasSubstr;
 // Bluetooth ERROR_DEVICE_REMOVED, CH340 ERROR_ACCESS_DENIED (which live ports give now and then too), Wine's pty
 // 109 to reads and 21 to the rest; ClearCommError of virtual ports fails with 87, resume brings ERROR_GEN_FAILURE.
 // The replays below tell each driver's answers apart; this table holds the ones they do not.
-TEST(LinkVerdict, WhatEachDriverAnswerMeansAndWhenRetriesAskForAProbe)
+TEST(LinkVerdict, WhatEachDriverAnswerMeans)
 {
     const struct {
         PortCall call;
@@ -36,9 +36,6 @@ TEST(LinkVerdict, WhatEachDriverAnswerMeansAndWhenRetriesAskForAProbe)
     for (const auto& row : rows)
         for (DWORD error : row.errors)
             EXPECT_EQ(row.verdict, Judge({ row.call, error, row.bytes, row.atOnce })) << int(row.call) << ", " << error;
-    CLossWatch watch;  // the replays step in 20 ms: here, to the millisecond, half a second of retries asks for a probe
-    EXPECT_FALSE(watch.Suspect(1000) || watch.Suspect(1499));
-    EXPECT_TRUE(watch.Suspect(1500));
 }
 
 // The fixture is the control's parent window, as the main window is: a character per receive event, others in order.
@@ -135,7 +132,8 @@ TEST_F(DriverReplay, EachDriversWaysReachTheProgramAsTheyShould)
         port->probeError = row.probeError;
         comm.SetPortOpen(TRUE);
         // Until it is lost, or a streak of failing reads has been told once and only once; then everything's events.
-        PumpUntil([&] { return comm.IsPortLost() || port->Now() >= 11000; }, 20000);
+        // 11 s of the port's clock take under a second here: 5 s leave room for a loaded machine.
+        ASSERT_TRUE(PumpUntil([&] { return comm.IsPortLost() || port->Now() >= 11000; }, 5000)) << "the reader stalled";
         for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);)
             DispatchMessageW(&msg);
         EXPECT_EQ(row.received, received) << "every byte before the pull: none is taken after the loss";
@@ -219,7 +217,7 @@ TEST_F(DriverReplay, ADriverDeafToCancelCannotHoldTheWindowOnCloseNorPassForAnot
     PumpUntil([&] { return port->Count("pending") == 1; }, 5000);
     const ULONGLONG start = GetTickCount64();
     comm.SetPortOpen(FALSE);
-    EXPECT_LT(GetTickCount64() - start, 10000u) << "the close gives up on the reader";
+    EXPECT_LT(GetTickCount64() - start, 4000u) << "the close gives up on the reader after 3 s";
     EXPECT_EQ(0, port->Count("close")) << "a port still in the driver's hands is not closed under it";
     // Windows refuses to open a port again while a handle to it is open.
     port->openError = ERROR_ACCESS_DENIED;
