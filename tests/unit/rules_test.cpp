@@ -59,12 +59,6 @@ TEST(RecordFormatter, LaysOutEachCharacterByItsPositionInTheLine)
         EXPECT_EQ(row.table, table) << row.received;
         EXPECT_EQ(row.to, pos) << row.received;
     }
-    // The display is refreshed at the two date points only: after the 2nd and 4th character.
-    std::vector<int> refreshed;
-    for (int pos = 0; pos < 30; ++pos)
-        if (FormatRecordChar(static_cast<uint8_t>(pos), '1').refreshDisplay)
-            refreshed.push_back(pos);
-    EXPECT_EQ((std::vector<int>{ 1, 3 }), refreshed);
 }
 
 TEST(RunVerdict, ALossOutweighsCausesWhichComeInTheBoxsOrderAndNothingIsNoGoodRun)
@@ -144,20 +138,15 @@ TEST(PortSetting, ReadsAsAtoiDoesSaturatesBeyondIntAndWritesDigitsAndOneLineFeed
     EXPECT_EQ("0\n", FormatPortIndex(0));
 }
 
-TEST(CommSettings, ParsesTheLineSettingsTextAndRefusesAnythingElse)
+TEST(CommSettings, TakesABaudRateWithTheLoggersFrameAndRefusesAnythingElse)
 {
     CommSettings s;
-    ASSERT_TRUE(ParseCommSettings("9600,N,8,1", s));
-    EXPECT_EQ(9600u, s.baudRate);
-    EXPECT_EQ(CommSettings::parityNone, s.parity);
-    EXPECT_EQ(8, s.byteSize);
-    EXPECT_EQ(CommSettings::stopOne, s.stopBits);
-    ASSERT_TRUE(ParseCommSettings("110,e,5,1.5", s));
-    EXPECT_EQ(CommSettings::parityEven, s.parity);
-    EXPECT_EQ(CommSettings::stopOneAndHalf, s.stopBits);
-    for (const char* bad : { "", "9600,N,8", "9600,N,8,1,0", "0,N,8,1", "x,N,8,1", "9600,X,8,1", "9600,N,9,1",
-                             "9600,N,8,3", "99999999,N,8,1" })
+    ASSERT_TRUE(ParseCommSettings("1200,N,8,1", s));
+    EXPECT_EQ(1200u, s.baudRate);
+    for (const char* bad : { "", "9600,N,8", "9600,N,8,1,0", "0,N,8,1", "x,N,8,1", "9600,E,8,1", "9600,N,7,1",
+                             "9600,N,8,2", " 9600,N,8,1", "99999999,N,8,1" })
         EXPECT_FALSE(ParseCommSettings(bad, s)) << bad;
+    EXPECT_EQ(1200u, s.baudRate) << "untouched";
 }
 
 }  // namespace
