@@ -1,7 +1,6 @@
 // The program's pure rules: the record layout, the verdict on a finished run
-// and the watch on characters after it, the table's proposed name, the
-// setting file's text and the line settings.
-#include "link/CommSettings.h"
+// and the watch on characters after it, the table's proposed name and the
+// setting file's text.
 #include "readout/RecordFormatter.h"
 #include "ui/RunState.h"
 #include "readout/TableName.h"
@@ -136,17 +135,6 @@ TEST(PortSetting, ReadsAsAtoiDoesSaturatesBeyondIntAndWritesDigitsAndOneLineFeed
     EXPECT_EQ(INT_MIN, ParsePortIndex(("-" + std::string(5000, '9') + "x").c_str()));
     EXPECT_EQ("-1\n", FormatPortIndex(-1));
     EXPECT_EQ("0\n", FormatPortIndex(0));
-}
-
-TEST(CommSettings, TakesABaudRateWithTheLoggersFrameAndRefusesAnythingElse)
-{
-    CommSettings s;
-    ASSERT_TRUE(ParseCommSettings("1200,N,8,1", s));
-    EXPECT_EQ(1200u, s.baudRate);
-    for (const char* bad : { "", "9600,N,8", "9600,N,8,1,0", "0,N,8,1", "x,N,8,1", "9600,E,8,1", "9600,N,7,1",
-                             "9600,N,8,2", " 9600,N,8,1", "99999999,N,8,1" })
-        EXPECT_FALSE(ParseCommSettings(bad, s)) << bad;
-    EXPECT_EQ(1200u, s.baudRate) << "untouched";
 }
 
 }  // namespace
