@@ -150,6 +150,13 @@ faults=(
   "130|the port choice not grown to its text|ui/PortChoiceDialog.cpp|    FitText();\n||unit DialogLayout.*"
   "131|a close during a slow open not giving it up|link/MSComm.cpp|    m_bOpenGivenUp = m_bOpening;\n||unit MainWindow.APortSlow*"
   "132|a port opened after its open was given up left open|link/MSComm.cpp|        job.io->Close();|        (void)0;|unit MainWindow.APortSlow*"
+  "161|a reader waiting for room never woken|link/CommReader.cpp|            m_bReaderWaiting = *room == 0;|            m_bReaderWaiting = false;|unit DriverReplay.AFullBuffer*"
+  "162|an empty read that waited a moment taken for a quiet line|link/CommReader.cpp|end - start < kAtOnceMillis;|false;|unit DriverReplay.EachDrivers*"
+  "163|idle reads that end with ERROR_TIMEOUT counted as failing|link/CommReader.cpp|read.error == ERROR_TIMEOUT) {|false) {|unit DriverReplay.EachDrivers*"
+  "164|line errors from before a discard raised after it|link/CommReader.cpp|        m_pendingEvents.clear();\n|\n|unit DriverReplay.NoByte*"
+  "165|a port that refuses its settings left open|link/MSComm.cpp|        io->Close();\n        ThrowPortError(IDS_PORT_NOT_CONFIGURED|        ThrowPortError(IDS_PORT_NOT_CONFIGURED|unit DriverReplay.BadOr*"
+  "166|the events beyond one wake's share left waiting|link/MSComm.cpp|    if (RaiseEvents(reader, kEventsPerWake))\n        reader->PostWake();|    RaiseEvents(reader, kEventsPerWake);|unit DriverReplay.EachDrivers*"
+  "167|the close of a deaf driver holding the window 10 s|link/MSComm.h|kAnswerMillis = 3000;|kAnswerMillis = 10000;|unit DriverReplay.ADriverDeaf*"
 )
 
 [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"

@@ -93,6 +93,10 @@ TEST_F(DriverReplay, EachDriversWaysReachTheProgramAsTheyShould)
         { "every line error", { lineErrors }, Quiet(), 0, 0, "abcd", { 1001, 1004, 1006, 1008, 1009 }, 0, 0 },
         { "aborted on and on", {}, Failing(ERROR_OPERATION_ABORTED), 0, 0, "ab", failing, 0, 0 },
         { "empty at once on and on", {}, Failing(0), 0, 0, "ab", {}, 0, 0 },
+        { "empty after a moment's wait, the probe fails", {}, { "", 0, true, 5 }, 0, 31, "ab", lost, 505, 0 },
+        { "idle reads end with ERROR_TIMEOUT", {}, { "", ERROR_TIMEOUT, true, 1000 }, 0, 0, "ab", {}, 0, 0 },
+        { "more in one read than one wake raises", { Data(std::string(600, 'c')) }, Quiet(), 0, 0,
+          "ab" + std::string(600, 'c'), {}, 0, 0 },
         { "twice 3 s of 995 and 31, data after each", twice, Quiet(), 0, 0, "abcdcd", {}, 0, 300 },
         { "under-reports what waits", unreported, Quiet(), 0, 0, "ab" + std::string(300, 'x') + "y", {}, 0, 0 },
     };
@@ -135,9 +139,11 @@ TEST_F(DriverReplay, NoByteFromBeforeADiscardComesAfterIt)
                   { "OLD", 0, true, 5, 0, ReadAnswer::inBuffer }, Data("new") });
         comm.SetPortOpen(TRUE);
         PumpUntil([&] { return received == "ab" && port->Count("pending") == 1; }, 5000);
+        port->flagged = CE_FRAME, comm.SetOutput("(254.1.)");  // a line error the send took, not yet raised
         comm.DiscardInput();
         PumpUntil([&] { return received.size() >= 5; }, 5000);
         EXPECT_EQ("abnew", received);
+        EXPECT_EQ(std::vector<short>{}, events) << "nor a line error";
         EXPECT_EQ(0u, comm.GetFailedReads()) << "the abort was the discard's own";
     }
 }
@@ -151,6 +157,7 @@ TEST_F(DriverReplay, BadOrRefusedSettingsAndEachWayASendEnds)
     EXPECT_THAT(ErrorOf([&] { comm.SetPortOpen(TRUE); }),
                 HasSubstr("COM 5 kann nicht eingestellt werden.\nCOM 5 cannot be configured"));
     EXPECT_FALSE(comm.GetPortOpen());
+    EXPECT_EQ(1, port->Count("close")) << "a port that refuses its settings is not left open";
 
     const char* const kNoAnswer = "COM 5 antwortet nicht; der Befehl wurde nicht gesendet.\nCOM 5 does not answer";
     const char* const kLost = "COM 5 ist unterbrochen (Kabel oder Adapter gezogen?).\nThe connection on COM 5 is lost";
@@ -203,8 +210,15 @@ TEST_F(DriverReplay, ADriverDeafToCancelCannotHoldTheWindowOnCloseNorPassForAnot
                 HasSubstr("COM 5 ist belegt: ein anderes Programm benutzt die Schnittstelle.\nCOM 5 is in use"));
 }
 
-TEST_F(DriverReplay, AWakeThatCouldNotBePostedIsPostedAgain)
+TEST_F(DriverReplay, AFullBufferHoldsTheReaderUntilTheWindowTakesFromItAndAWakeThatCouldNotBePostedIsPostedAgain)
 {
+    comm.SetInBufferSize(1);
+    port->script.assign(20, { "x", 0, false, 0, 0, ReadAnswer::now, false });  // read at once again: no gathering
+    comm.SetPortOpen(TRUE);
+    for (int i = 0; i < 500 && comm.GetInBufferCount() == 0; ++i)  // no message taken: the reader finds it full
+        Sleep(10);
+    EXPECT_TRUE(PumpUntil([&] { return received.size() == 20; }, 5000)) << received.size();
+
     HWND gone = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     DestroyWindow(gone);
     CCommReader lost(port, gone, WM_APP, 16), live(port, m_hWnd, WM_APP, 16);
