@@ -22,11 +22,11 @@ constexpr size_t kMostDeviceChars = size_t(1) << 22;
 void ApplyCommSettings(DCB& dcb, const CommSettings& settings)
 {
     dcb.BaudRate = settings.baudRate;
-    dcb.ByteSize = settings.byteSize;
-    dcb.Parity = settings.parity;
-    dcb.StopBits = settings.stopBits;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
     dcb.fBinary = TRUE;
-    dcb.fParity = settings.parity != CommSettings::parityNone;
+    dcb.fParity = FALSE;
     // Every byte is kept, zero bytes and bytes with line errors too.
     dcb.fOutxCtsFlow = FALSE;
     dcb.fOutxDsrFlow = FALSE;

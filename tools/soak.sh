@@ -2,7 +2,8 @@
 # Long use in one program run: the end-to-end tests' repeated use
 # (Robustness.RepeatedUse...) with ROUNDS rounds (default 100) after the
 # first. The test fails when the program then holds more windows than after
-# the first round, or more handles than one a round more. After the first
+# the first round, or more handles than the registry keys that the file
+# chooser left open (Wine's leaves one a round). After the first
 # round, every tenth and the last it calls this script back (--probe) with
 # its handles and windows; the script adds the memory, threads and open files
 # of the program's Linux process, prints a line per call, and fails when

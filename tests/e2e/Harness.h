@@ -238,15 +238,18 @@ protected:
     }
 
     // What the program holds: its kernel handles (Wine reports no count through GetProcessHandleCount: every
-    // possible handle value is tried), and its windows, top-level and child.
-    std::pair<int, int> Holdings() const
+    // possible handle value is tried), and its windows, top-level and child; in *keys, its registry keys.
+    std::pair<int, int> Holdings(int* keys = nullptr) const
     {
         std::pair<int, int> held{ 0, 0 };
         for (UINT_PTR value = 4; value < 4 * 16384; value += 4) {
             HANDLE copy;
             if (DuplicateHandle(program.hProcess, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0,
-                                FALSE, DUPLICATE_SAME_ACCESS))
+                                FALSE, DUPLICATE_SAME_ACCESS)) {
+                if (keys && RegQueryInfoKeyW(static_cast<HKEY>(copy), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0) == ERROR_SUCCESS)
+                    ++*keys;
                 held.first += CloseHandle(copy) ? 1 : 0;
+            }
         }
         EachWindow(GetDesktopWindow(), [&](HWND h) {
             held.second += ProcessOf(h) == program.dwProcessId ? 1 : 0;

@@ -378,6 +378,7 @@ TEST_F(MainWindow, AReadOutFromAPathGivesTheTableAndEndsAtTheFirstTickWithoutNew
         EXPECT_TRUE(clock.awake);
         EXPECT_EQ(13u, fs::file_size(dir / "alt.txt")) << "replaced only when the first character comes";
         d.Receive(std::string(kRecord) + kRecord);
+        EXPECT_EQ("1", d.Shown()) << "counted during the run, at most ten times a second";
         d.Tick();
         EXPECT_TRUE(d.ReadOutRunning()) << "characters came since the last tick";
         d.Tick();

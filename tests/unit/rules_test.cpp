@@ -1,7 +1,6 @@
 // The program's pure rules: the record layout, the verdict on a finished run
-// and the watch on characters after it, the table's proposed name, the
-// setting file's text and the line settings.
-#include "link/CommSettings.h"
+// and the watch on characters after it, the table's proposed name and the
+// setting file's text.
 #include "readout/RecordFormatter.h"
 #include "ui/RunState.h"
 #include "readout/TableName.h"
@@ -59,12 +58,6 @@ TEST(RecordFormatter, LaysOutEachCharacterByItsPositionInTheLine)
         EXPECT_EQ(row.table, table) << row.received;
         EXPECT_EQ(row.to, pos) << row.received;
     }
-    // The display is refreshed at the two date points only: after the 2nd and 4th character.
-    std::vector<int> refreshed;
-    for (int pos = 0; pos < 30; ++pos)
-        if (FormatRecordChar(static_cast<uint8_t>(pos), '1').refreshDisplay)
-            refreshed.push_back(pos);
-    EXPECT_EQ((std::vector<int>{ 1, 3 }), refreshed);
 }
 
 TEST(RunVerdict, ALossOutweighsCausesWhichComeInTheBoxsOrderAndNothingIsNoGoodRun)
@@ -142,22 +135,6 @@ TEST(PortSetting, ReadsAsAtoiDoesSaturatesBeyondIntAndWritesDigitsAndOneLineFeed
     EXPECT_EQ(INT_MIN, ParsePortIndex(("-" + std::string(5000, '9') + "x").c_str()));
     EXPECT_EQ("-1\n", FormatPortIndex(-1));
     EXPECT_EQ("0\n", FormatPortIndex(0));
-}
-
-TEST(CommSettings, ParsesTheLineSettingsTextAndRefusesAnythingElse)
-{
-    CommSettings s;
-    ASSERT_TRUE(ParseCommSettings("9600,N,8,1", s));
-    EXPECT_EQ(9600u, s.baudRate);
-    EXPECT_EQ(CommSettings::parityNone, s.parity);
-    EXPECT_EQ(8, s.byteSize);
-    EXPECT_EQ(CommSettings::stopOne, s.stopBits);
-    ASSERT_TRUE(ParseCommSettings("110,e,5,1.5", s));
-    EXPECT_EQ(CommSettings::parityEven, s.parity);
-    EXPECT_EQ(CommSettings::stopOneAndHalf, s.stopBits);
-    for (const char* bad : { "", "9600,N,8", "9600,N,8,1,0", "0,N,8,1", "x,N,8,1", "9600,X,8,1", "9600,N,9,1",
-                             "9600,N,8,3", "99999999,N,8,1" })
-        EXPECT_FALSE(ParseCommSettings(bad, s)) << bad;
 }
 
 }  // namespace
