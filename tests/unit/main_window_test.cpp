@@ -360,6 +360,7 @@ TEST_F(MainWindow, AReadOutFromAPathGivesTheTableAndEndsAtTheFirstTickWithoutNew
     // A folder whose name code page 1252 cannot hold, and the one it would become.
     fs::create_directory(dir / L"\u0141\u00F3d\u017A");
     fs::create_directory(dir / L"L\u00F3dz");
+    Put(dir / L"\u0141\u00F3d\u017A" / "ganz.txt", std::string(99, 'x'));
     Run([&](CProbedDialog& d) {
         Read(d, "alt", { No() });
         EXPECT_EQ("", Written()) << "No sends nothing";
@@ -370,6 +371,7 @@ TEST_F(MainWindow, AReadOutFromAPathGivesTheTableAndEndsAtTheFirstTickWithoutNew
         EXPECT_EQ((std::map<UINT_PTR, UINT>{ { 1, 2000 } }), clock.timers);
         EXPECT_TRUE(clock.awake);
         EXPECT_EQ(13u, fs::file_size(dir / "alt.txt")) << "replaced only when the first character comes";
+        d.SendMessage(WM_ENDSESSION, FALSE);  // a logoff called off changes nothing
         d.Receive(std::string(kRecord) + kRecord);
         d.Tick();
         EXPECT_TRUE(d.ReadOutRunning()) << "characters came since the last tick";
@@ -385,10 +387,11 @@ TEST_F(MainWindow, AReadOutFromAPathGivesTheTableAndEndsAtTheFirstTickWithoutNew
         EXPECT_NE(INVALID_HANDLE_VALUE, other);
         CloseHandle(other);
 
-        // A run that stops inside a line says so; the next starts at a line start and at 0.
+        // A run that stops inside a line says so; the next starts at a line start and at 0, and empties a longer table.
         Read(d, fs::path("unter") / "halb.txt");
         d.Receive(std::string(kRecord) + " 5 3");
         d.Tick(), d.Tick();
+        prompts.answers = { Yes() };
         d.StartReadOut((dir / L"\u0141\u00F3d\u017A" / "ganz.txt").wstring());
         d.Receive(kRecord);
         d.Tick(), d.Tick();
@@ -399,9 +402,9 @@ TEST_F(MainWindow, AReadOutFromAPathGivesTheTableAndEndsAtTheFirstTickWithoutNew
     EXPECT_EQ(kRow, Content(dir / L"\u0141\u00F3d\u017A" / "ganz.txt"));
     EXPECT_TRUE(fs::is_empty(dir / L"L\u00F3dz"));
     EXPECT_FALSE(fs::exists(dir / "alt"));
-    ASSERT_EQ(7u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
+    ASSERT_EQ(8u, prompts.seen.size()) << ::testing::PrintToString(prompts.seen);
     EXPECT_EQ("chooser " + (dir / "Messwerte 2026-12-07 (2).txt").string(), prompts.seen[0]);
-    EXPECT_EQ("chooser " + (dir / "unter" / "Messwerte 2026-12-07.txt").string(), prompts.seen[6]);
+    EXPECT_EQ("chooser " + (dir / "unter" / "Messwerte 2026-12-07.txt").string(), prompts.seen[7]);
     EXPECT_EQ("ask: Die Datei \"" + (dir / "alt.txt").string() + "\" existiert bereits. Ersetzen?\nThe file \"" +
                   (dir / "alt.txt").string() + "\" already exists. Replace it?",
               prompts.seen[1]);
