@@ -758,15 +758,13 @@ protected:
 
 TEST_F(MainWindow, ThePortDialogsTakeWhatIsSelected)
 {
-    // A stored index without a button: none selected, and OK keeps none (-1).
-    CProbed<CPortDialog> dialog([](HWND h) {
-        for (int id : { IDC_COM1, IDC_COM2, IDC_COM3, IDC_COM4 })
-            EXPECT_EQ(BST_UNCHECKED, SendDlgItemMessageW(h, id, BM_GETCHECK, 0, 0));
-        PostMessageW(h, WM_COMMAND, IDOK, 0);
-    });
-    dialog.m_nPort = 7;
-    EXPECT_EQ(IDOK, dialog.DoModal());
-    EXPECT_EQ(-1, dialog.m_nPort);
+    // OK keeps the stored port; a stored index without a button: none selected, and OK keeps none (-1).
+    for (const auto& [stored, kept] : { std::pair{ 2, 2 }, { 7, -1 } }) {
+        CProbed<CPortDialog> dialog([](HWND h) { PostMessageW(h, WM_COMMAND, IDOK, 0); });
+        dialog.m_nPort = stored;
+        EXPECT_EQ(IDOK, dialog.DoModal());
+        EXPECT_EQ(kept, dialog.m_nPort);
+    }
 
     CProbed<CPortChoiceDialog> choice(
         [](HWND h) {
@@ -835,6 +833,7 @@ TEST_F(MainWindow, TheChartEntryShowsTheLastTableButNothingDuringARunAndABoxForA
     Put(dir / "leer.txt", std::string("Datum\tUhrzeit\n\x01\0", 16));
     prompts.answers = { File(dir / "leer.txt") };
     Run([&](CProbedDialog& d) {
+        EXPECT_TRUE(GetWindowLongW(d.m_hWnd, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) << "a table can be dropped";
         d.SendMessage(WM_SYSCOMMAND, IDM_CHART);  // no read-out yet: the chooser
         Read(d, "neu.txt");
         d.SendMessage(WM_SYSCOMMAND, IDM_CHART + 0xF);  // the table is being written
