@@ -115,10 +115,11 @@ TEST(FileDialog, TheWorkingDirectoryStaysWhereItWas)
         PostMessageW(chooser, WM_COMMAND, IDOK, 0);
     };
     SetTimer(nullptr, 0, 50, pick);
-    CFileDialog chooser(TRUE, L"txt", L"", OFN_HIDEREADONLY, L"");
+    CFileDialog chooser(TRUE, L"txt", L"", OFN_HIDEREADONLY, L"T (*.txt) | *.txt |A|*.*||");
     ASSERT_EQ(IDOK, chooser.DoModal());
     EXPECT_EQ(picked, chooser.GetPathName());
     EXPECT_EQ(before, std::filesystem::current_path());
+    EXPECT_EQ(std::wstring(L"T (*.txt) \0*.txt\0A\0*.*\0", 24), std::wstring(chooser.m_ofn.lpstrFilter, 24)) << "no blank in a pattern";
 }
 
 }  // namespace
