@@ -527,15 +527,16 @@ TEST_F(MainWindow, EraseGoesOutAtTheNextWholeSecondUnlessAReadOutStartedMeanwhil
     });
     EXPECT_THAT(prompts.seen.back(), HasSubstr("error: Der Logger wurde nicht gel\xC3\xB6scht: w\xC3\xA4hrend der Wartezeit hat ein Auslesen begonnen."));
 
-    // After an erase, Quit in the pause: the erase goes out at the next whole second, then the program ends. A logoff
-    // in the pause erases nothing, says nothing and ends the pause at once: nothing holds the session up.
+    // After an erase, Quit in the pause: the erase goes out at the next whole second (or says why not), then the program
+    // ends. A logoff in the pause erases nothing, says nothing and ends the pause at once: nothing holds the session up.
     prompts.seen.clear();
     const std::string before = Written();
-    for (const UINT message : { WM_COMMAND, WM_ENDSESSION }) {
+    for (const auto& [message, error] : { std::pair<UINT, DWORD>{ WM_COMMAND, 0 }, { WM_ENDSESSION, 0 }, { WM_COMMAND, ERROR_TIMEOUT } }) {
         Run([&](CProbedDialog& d) {
             prompts.answers = { Ok() };
             d.Click(IDC_ERASE);
             const ULONGLONG start = clock.now;
+            port->writeError = error;
             prompts.answers = { Ok(0, [&] { ::PostMessageW(d.m_hWnd, message, message == WM_COMMAND ? IDOK : TRUE, 0); }) };
             d.Click(IDC_ERASE);
             EXPECT_FALSE(d.m_comm.GetPortOpen());
@@ -545,8 +546,9 @@ TEST_F(MainWindow, EraseGoesOutAtTheNextWholeSecondUnlessAReadOutStartedMeanwhil
                 EXPECT_FALSE(::IsWindowVisible(d.m_hWnd)) << "the program ends";
         });
     }
-    EXPECT_EQ(before + "(251.1.)(251.1.)(251.1.)", Written());
-    EXPECT_THAT(prompts.seen, ::testing::Each("IDD_CONFIRM_ERASE"));
+    EXPECT_EQ(before + "(251.1.)(251.1.)(251.1.)(251.1.)", Written());
+    const std::string confirm = "IDD_CONFIRM_ERASE";
+    EXPECT_THAT(prompts.seen, ElementsAre(confirm, confirm, confirm, confirm, confirm, confirm, StartsWith("error: COM 2 antwortet nicht")));
 }
 
 TEST_F(MainWindow, APortSlowToOpenLeavesTheWindowAnsweringAndACloseGivesItUp)
