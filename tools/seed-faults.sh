@@ -150,6 +150,15 @@ faults=(
   "130|the port choice not grown to its text|ui/PortChoiceDialog.cpp|    FitText();\n||unit DialogLayout.*"
   "131|a close during a slow open not giving it up|link/MSComm.cpp|    m_bOpenGivenUp = m_bOpening;\n||unit MainWindow.APortSlow*"
   "132|a port opened after its open was given up left open|link/MSComm.cpp|        job.io->Close();|        (void)0;|unit MainWindow.APortSlow*"
+  "143|a table taken without emptying it|readout/ReadOut.cpp|    m_file.SetLength(0);\n    m_tally.tableTaken = true;|    m_tally.tableTaken = true;|unit MainWindow.AReadOut*"
+  "144|a run's tally carried over from the last run|readout/ReadOut.cpp|    m_tally = RunTally();\n|\n|unit MainWindow.AReadOut*"
+  "145|a called-off logoff taken for one|ui/MainDialog.cpp|    if (endingSession)\n|    if (true)\n|unit MainWindow.AReadOut*"
+  "146|Quit doing nothing after a Delete|readout/Erase.cpp|    if (after == Phase::ErasePause)\n        m_phase = before;\n|\n|unit MainWindow.EraseGoesOut*"
+  "147|a lost run's box without the characters not written|readout/ReadOut.cpp|m_tally.unwritten ? IDS_RUN_PORT_LOST_UNWRITTEN : IDS_RUN_PORT_LOST|IDS_RUN_PORT_LOST|unit MainWindow.APulledCable*"
+  "148|the Port dialog showing another port checked|fw/Wnd.cpp|index == value ? BST_CHECKED|index + 1 == value ? BST_CHECKED|unit MainWindow.ThePortDialogs*"
+  "149|a table dropped on the window refused by Windows|ui/MainDialog.cpp|    ::DragAcceptFiles(m_hWnd, TRUE);\n|\n|unit MainWindow.TheChartEntry*"
+  "150|blanks left around the chooser's patterns|fw/FileDialog.cpp|m_filter += pattern ? TrimBlanks(part) : part;|m_filter += part;|unit FileDialog.*"
+  "151|an erase that failed at Quit not told|readout/Erase.cpp|        Tell(e.GetDescription());|        (void)0;|unit MainWindow.EraseGoesOut*"
 )
 
 [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"
