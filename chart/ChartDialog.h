@@ -19,6 +19,7 @@ public:
     void ShowAll();
     // The time span shown, clamped to the table's; at least 10 minutes.
     void ShowSpan(double t0, double t1);
+    // The span shown; for the tests.
     double From() const { return m_t0; }
     double To() const { return m_t1; }
     HBITMAP Picture() const { return m_hPicture; }  // the chart without hover and band

@@ -20,7 +20,7 @@ public:
     INT_PTR DoModal();
     // The name the chooser opens with, until the user has chosen one; then that one.
     const std::wstring& GetPathName() const { return m_file; }
-    void SetPathName(const std::wstring& path) { m_file = path; }
+    void SetPathName(const std::wstring& path) { m_file = path; }  // the tests' chooser answers here
     // The path, with the default extension added when its name has none:
     // the open-style chooser adds it only when such a file exists already.
     std::wstring GetPathNameWithExtension() const;

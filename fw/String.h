@@ -20,7 +20,7 @@ public:
     const char* GetString() const { return m_str.c_str(); }
     operator const char*() const { return m_str.c_str(); }
     char operator[](int index) const { return m_str[static_cast<size_t>(index)]; }
-    const std::string& Str() const { return m_str; }
+    const std::string& Str() const { return m_str; }  // for the tests' matchers
 
     CString& operator+=(const CString& other) { m_str += other.m_str; return *this; }
     CString& operator+=(char ch) { m_str += ch; return *this; }

@@ -126,7 +126,7 @@ public:
     INT_PTR DoModal();
     void EndDialog(int result) { ::EndDialog(m_hWnd, result); }
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
-    UINT GetTemplateId() const { return m_nIDTemplate; }
+    UINT GetTemplateId() const { return m_nIDTemplate; }  // the tests tell dialogs apart by it
 
 protected:
     virtual BOOL OnInitDialog();

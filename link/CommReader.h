@@ -54,7 +54,7 @@ public:
     // The wake message has been taken: the next Deliver posts a new one.
     void WakeTaken() { InterlockedExchange(&m_nWakePosted, 0); }
     void PostWake();
-    bool WakePending() const { return m_nWakePosted != 0; }
+    bool WakePending() const { return m_nWakePosted != 0; }  // for the tests
 
 private:
     static DWORD WINAPI ThreadMain(void* param);

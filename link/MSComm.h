@@ -54,7 +54,7 @@ public:
     void SetCommPort(short port);
     short GetCommPort() const { return m_nCommPort; }
     void SetSettings(const CString& settings);
-    CString GetSettings() const { return m_strSettings; }
+    CString GetSettings() const { return m_strSettings; }  // for the tests
     void SetInBufferSize(short size);
     void SetInputLen(short length);
     void SetRThreshold(short threshold);
@@ -67,7 +67,7 @@ public:
     // discards what has been received and not read, with every notification
     // still pending for it; or what has not been sent yet.
     void DiscardInput();
-    short GetInBufferCount();
+    short GetInBufferCount();  // received, not yet taken; for the tests
     void DiscardOutput();
 
     // Sends the bytes in order, nothing added.
