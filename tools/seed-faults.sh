@@ -2,10 +2,10 @@
 # Seeds faults into the program one at a time and checks that the tests catch
 # each: the fault is written into its file, everything is built, the tests
 # that should fail run under Wine (on a display of its own when there is
-# none), and the file is put back. Prints one line per fault, then the time
-# taken per fault (about half a minute on two cores, most of it the build),
-# and fails when any fault went unnoticed. For a whole-suite check of one
-# fault, seed it by hand and run tools/run-tests.sh.
+# none), and the file is put back. Prints one line per fault, then the
+# time taken per fault (a quarter to half a minute on two cores, most of it
+# the build), and fails when any fault went unnoticed. For a whole-suite
+# check of one fault, seed it by hand and run tools/run-tests.sh.
 # With --overlap, each fault meets the whole unit test program instead, and
 # its line lists every case that fails (a crash or a hang is "the unit
 # program itself"); only when none does, the fault's e2e filter runs. A
