@@ -53,8 +53,8 @@ TEST_F(ReadOut, AFirstDayWithAFolderItCannotWriteTheWrongPortATableHeldOpenAndQu
             SendMessageW(list, LB_SETCURSEL, i, 0);
     }
     Dismiss(choice);
-    ASSERT_TRUE(WaitFor([&] { return fs::exists(fs::u8path(own)); }, 5000));
-    EXPECT_EQ("6\n", ReadFile(own)) << "kept in the user's own folder";
+    // The file appears before its text, and is held while it is written: the text is waited for.
+    EXPECT_TRUE(WaitFor([&] { return ReadFile(own) == "6\n"; }, 5000)) << "kept in the user's own folder: " << ReadFile(own);
 
     // Another program holds the table, as Excel does: said so, and nothing is sent.
     const std::string table = tables + "\\eins.txt";
