@@ -9,10 +9,10 @@
 #include <utility>
 
 // One read's answer; `millis` is how long it takes on the port's own clock. It says it read all of `data`, yet puts
-// no more into the buffer than was asked for. The ClearCommError before it reports its `lineErrors` (CE_...), and
-// its bytes as waiting unless they are not `reported`. One `inBuffer` is bytes in the driver's buffer, dropped by
-// PURGE_RXCLEAR; one `untilAbort` is pending until a purge aborts it; a `deaf` one until `abort` is set, deaf to
-// the stop event, and then ends stopped; one that `throws` throws std::runtime_error.
+// no more into the buffer than was asked for; a port that tells what waits keeps the rest of a `reported` one.
+// The ClearCommError before it reports its `lineErrors` (CE_...), and its bytes as waiting unless not `reported`.
+// One `inBuffer` is bytes in the driver's buffer, dropped by PURGE_RXCLEAR; one `untilAbort` is pending until a purge
+// aborts it; a `deaf` one until `abort` is set, deaf to the stop event, and then ends stopped; a `throws` one throws.
 struct ReadAnswer {
     std::string data;
     DWORD error = 0;
@@ -84,6 +84,8 @@ public:
             return Result{ 0, 0, false, true };
         Locked([&] { now += answer.millis; });
         answer.data.copy(m_buffer, std::min<size_t>(answer.data.size(), count));
+        if (answer.reported && !statusError && answer.data.size() > count)
+            Locked([&] { script.insert(script.begin() + static_cast<std::ptrdiff_t>(next), Data(answer.data.substr(count))); });
         return Result{ static_cast<DWORD>(answer.data.size()), answer.error, answer.waited, false, purgesSeen };
     }
     const char* Buffer() const override { return m_buffer; }
@@ -128,10 +130,9 @@ public:
     // How often `what` was called between `from` and `to` on the port's clock.
     int Count(const std::string& what, ULONGLONG from = 0, ULONGLONG to = ~0ull)
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const auto& call) {
+        return Locked([&] { return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const auto& call) {
             return call.second == what && call.first >= from && call.first < to;
-        }));
+        })); });
     }
 
 private:
